@@ -1,0 +1,19 @@
+#include "client/display/widgetprompter.h"
+
+#include <QMessageBox>
+
+Prompter::Answer WidgetPrompter::ask(const QString& title, const QString& text, Icon icon,
+                                     Buttons buttons, Answer defaultAnswer) {
+    QMessageBox box(icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon, title,
+                    text);
+    if (buttons == Buttons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(defaultAnswer == Answer::Yes ? QMessageBox::Yes : QMessageBox::No);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    const int result = box.exec();
+    if (buttons == Buttons::Ok)
+        return Answer::Ok;
+    return result == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}

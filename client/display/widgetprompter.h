@@ -1,0 +1,10 @@
+#pragma once
+
+#include "client/foundation/prompter.h"
+
+// Shows questions and notices as real message boxes.
+class WidgetPrompter : public Prompter {
+public:
+    Answer ask(const QString& title, const QString& text, Icon icon, Buttons buttons,
+               Answer defaultAnswer) override;
+};

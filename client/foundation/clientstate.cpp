@@ -1,0 +1,11 @@
+#include "client/foundation/clientstate.h"
+
+SessionValues& sessionValues() {
+    static SessionValues values;
+    return values;
+}
+
+ClientFlags& clientFlags() {
+    static ClientFlags flags;
+    return flags;
+}

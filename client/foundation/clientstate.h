@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// Values the session hands over and flags shared by the windowed client's subsystems.
+struct SessionValues {
+    QString sessionName = QStringLiteral("default");
+    QString ftpUser;
+    QString ftpPassword;
+    QString ftpServer;
+    QString storeFolder;
+};
+
+struct ClientFlags {
+    bool closing = false;  // the client is ending; closing the main window asks nothing
+    bool dialedUp = false; // this client dialled and must hang up
+    bool pulseOn = false;  // keep-alive messages are due
+    bool ftpDone = false;  // the FTP operation under way has ended
+};
+
+SessionValues& sessionValues();
+ClientFlags& clientFlags();

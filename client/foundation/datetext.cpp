@@ -1,0 +1,126 @@
+#include "client/foundation/datetext.h"
+
+#include <QRegularExpression>
+
+namespace DateText {
+
+namespace {
+const QDate zeroDate(1899, 12, 30);
+
+// h:mm[:ss] [AM|PM]
+bool parseTimePart(const QString& text, QTime* out) {
+    static const QRegularExpression re(
+        QStringLiteral("^(\\d{1,2}):(\\d{1,2})(?::(\\d{1,2}))?\\s*([AaPp][Mm])?$"));
+    const QRegularExpressionMatch m = re.match(text.trimmed());
+    if (!m.hasMatch())
+        return false;
+    int hour = m.captured(1).toInt();
+    const int minute = m.captured(2).toInt();
+    const int second = m.captured(3).isEmpty() ? 0 : m.captured(3).toInt();
+    const QString ampm = m.captured(4).toUpper();
+    if (!ampm.isEmpty()) {
+        if (hour < 1 || hour > 12)
+            return false;
+        if (ampm == QLatin1String("AM"))
+            hour = hour == 12 ? 0 : hour;
+        else
+            hour = hour == 12 ? 12 : hour + 12;
+    }
+    const QTime time(hour, minute, second);
+    if (!time.isValid())
+        return false;
+    *out = time;
+    return true;
+}
+
+int expandYear(int year, int digits) {
+    if (digits > 2)
+        return year;
+    // Two-digit years: 00-29 are this century, 30-99 the last one.
+    return year < 30 ? 2000 + year : 1900 + year;
+}
+} // namespace
+
+QString shortDate(const QDate& date) {
+    return QStringLiteral("%1/%2/%3").arg(date.month()).arg(date.day()).arg(date.year());
+}
+
+QString longTime(const QTime& time) {
+    const int hour12 = time.hour() % 12 == 0 ? 12 : time.hour() % 12;
+    return QStringLiteral("%1:%2:%3 %4")
+        .arg(hour12)
+        .arg(time.minute(), 2, 10, QLatin1Char('0'))
+        .arg(time.second(), 2, 10, QLatin1Char('0'))
+        .arg(time.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM"));
+}
+
+QString logStamp(const QDateTime& when) {
+    return shortDate(when.date()) + QLatin1Char(' ') + longTime(when.time()) +
+           QStringLiteral(" :");
+}
+
+QString logLine(const QDateTime& when, const QString& text) {
+    return logStamp(when) + text;
+}
+
+QString dateValue(const QDateTime& value) {
+    const QTime time = value.time();
+    const bool midnight = time.hour() == 0 && time.minute() == 0 && time.second() == 0;
+    if (value.date() == zeroDate && !midnight)
+        return longTime(time);
+    if (midnight)
+        return shortDate(value.date());
+    return shortDate(value.date()) + QLatin1Char(' ') + longTime(time);
+}
+
+QString hourMinute(const QTime& time) {
+    const int hour12 = time.hour() % 12 == 0 ? 12 : time.hour() % 12;
+    return QStringLiteral("%1:%2 %3")
+        .arg(hour12)
+        .arg(time.minute(), 2, 10, QLatin1Char('0'))
+        .arg(time.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM"));
+}
+
+bool parseDateTime(const QString& text, QDateTime* out) {
+    const QString t = text.trimmed();
+    static const QRegularExpression us(
+        QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{2}|\\d{4})(?:\\s+(.+))?$"));
+    static const QRegularExpression iso(
+        QStringLiteral("^(\\d{4})-(\\d{1,2})-(\\d{1,2})(?:[\\sT]+(.+))?$"));
+    QDate date;
+    QString rest;
+    QRegularExpressionMatch m = us.match(t);
+    if (m.hasMatch()) {
+        date = QDate(expandYear(m.captured(3).toInt(), m.captured(3).size()),
+                     m.captured(1).toInt(), m.captured(2).toInt());
+        rest = m.captured(4);
+    } else if ((m = iso.match(t)).hasMatch()) {
+        date = QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+        rest = m.captured(4);
+    } else {
+        QTime time;
+        if (!parseTimePart(t, &time))
+            return false;
+        *out = QDateTime(zeroDate, time);
+        return true;
+    }
+    if (!date.isValid())
+        return false;
+    QTime time(0, 0);
+    if (!rest.isEmpty() && !parseTimePart(rest, &time))
+        return false;
+    *out = QDateTime(date, time);
+    return true;
+}
+
+bool parseTimeOfDay(const QString& text, QTime* out) {
+    if (parseTimePart(text, out))
+        return true;
+    QDateTime full;
+    if (!parseDateTime(text, &full))
+        return false;
+    *out = full.time();
+    return true;
+}
+
+} // namespace DateText

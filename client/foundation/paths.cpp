@@ -1,0 +1,120 @@
+#include "client/foundation/paths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+
+namespace Paths {
+
+namespace {
+QString& programFolderOverride() {
+    static QString folder;
+    return folder;
+}
+} // namespace
+
+QString programFolder() {
+    if (!programFolderOverride().isEmpty())
+        return programFolderOverride();
+    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+}
+
+void setProgramFolderForTesting(const QString& folder) {
+    programFolderOverride() = toNative(folder);
+}
+
+QString inProgramFolder(const QString& fileName) {
+    return join(programFolder(), fileName);
+}
+
+QString join(const QString& folder, const QString& name) {
+    if (folder.isEmpty() || isSeparator(folder.back()))
+        return toNative(folder + name);
+    return toNative(folder + QDir::separator() + name);
+}
+
+QString toNative(const QString& path) {
+    QString out = path;
+    const QChar sep = QDir::separator();
+    for (QChar& c : out) {
+        if (isSeparator(c))
+            c = sep;
+    }
+    return out;
+}
+
+bool isSeparator(QChar c) {
+    return c == QLatin1Char('\\') || c == QLatin1Char('/');
+}
+
+} // namespace Paths
+
+bool cMakeDir(const QString& path, QString* error) {
+    auto fail = [&](const QString& message) {
+        if (error)
+            *error = message;
+        return false;
+    };
+    const QChar sep = QDir::separator();
+    QStringList parts;
+    {
+        QString current;
+        for (QChar c : path) {
+            if (Paths::isSeparator(c)) {
+                parts << current;
+                current.clear();
+            } else {
+                current += c;
+            }
+        }
+        parts << current;
+    }
+
+    QString built;
+    int first = 0;
+#ifdef Q_OS_WIN
+    const bool unc = path.size() >= 2 && Paths::isSeparator(path[0]) && Paths::isSeparator(path[1]);
+    if (unc) {
+        if (parts.size() < 4 || parts[3].isEmpty())
+            return fail(QStringLiteral("Invalid network path (no share): %1").arg(path));
+        built = QString(sep) + sep + parts[2] + sep + parts[3] + sep;
+        first = 4;
+    }
+#else
+    // A leading separator is the root of the file system.
+    if (!path.isEmpty() && Paths::isSeparator(path[0]))
+        built = sep;
+#endif
+    for (int i = first; i < parts.size(); ++i) {
+        const QString& part = parts[i];
+        if (part.isEmpty())
+            continue;
+        built += part + sep;
+        if (part.endsWith(QLatin1Char(':')))
+            continue;
+        const QFileInfo info(built);
+        if (info.isDir())
+            continue;
+        if (info.exists())
+            return fail(QStringLiteral("Path/File access error: %1 is a file").arg(built));
+        if (!QDir().mkdir(built))
+            return fail(QStringLiteral("Path/File access error: cannot create %1").arg(built));
+    }
+    return true;
+}
+
+QString SplitPath(const QString& path, QString& folder, QString* error) {
+    if (path.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("Invalid procedure call or argument: empty path");
+        return QString();
+    }
+    for (int i = path.size() - 1; i >= 1; --i) {
+        if (Paths::isSeparator(path[i])) {
+            folder = path.left(i);
+            return path.mid(i + 1);
+        }
+    }
+    return QString();
+}

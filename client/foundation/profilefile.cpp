@@ -1,0 +1,164 @@
+#include "client/foundation/profilefile.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringList>
+
+namespace ProfileFile {
+
+namespace {
+
+// Splits the file at LF; a CR before the LF belongs to the line end. Each line's own end is
+// kept in *ends so that lines the write does not touch come back byte for byte.
+QList<QByteArray> readLines(const QString& path, bool* exists, QList<QByteArray>* ends = nullptr) {
+    QFile file(path);
+    *exists = file.open(QIODevice::ReadOnly);
+    QList<QByteArray> lines;
+    if (!*exists)
+        return lines;
+    const QByteArray data = file.readAll();
+    int start = 0;
+    while (start < data.size()) {
+        int end = data.indexOf('\n', start);
+        QByteArray ending = "\n";
+        if (end < 0) {
+            end = data.size();
+            ending.clear();
+        }
+        QByteArray line = data.mid(start, end - start);
+        if (line.endsWith('\r')) {
+            line.chop(1);
+            ending.prepend('\r');
+        }
+        lines.append(line);
+        if (ends)
+            ends->append(ending);
+        start = end + 1;
+    }
+    return lines;
+}
+
+// The section name of a "[name]" line, or a null string for other lines.
+QString sectionName(const QString& line) {
+    const QString t = line.trimmed();
+    if (!t.startsWith(QLatin1Char('[')))
+        return QString();
+    const int close = t.indexOf(QLatin1Char(']'));
+    const QString name = close < 0 ? t.mid(1) : t.mid(1, close - 1);
+    return name.trimmed().isNull() ? QString(QLatin1String("")) : name.trimmed();
+}
+
+bool splitKeyValue(const QString& line, QString* key, QString* value) {
+    const int eq = line.indexOf(QLatin1Char('='));
+    if (eq < 0)
+        return false;
+    *key = line.left(eq).trimmed();
+    *value = line.mid(eq + 1).trimmed();
+    return true;
+}
+
+struct Location {
+    int sectionLine = -1; // index of the [section] line
+    int keyLine = -1;     // index of the key line
+    int lastContent = -1; // last non-blank line of the section
+};
+
+Location locate(const QList<QByteArray>& lines, const QString& section, const QString& key,
+                QString* value) {
+    Location loc;
+    bool inSection = false;
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString text = QString::fromLocal8Bit(lines[i]);
+        const QString name = sectionName(text);
+        if (!name.isNull()) {
+            if (inSection)
+                break; // only the first section of that name counts
+            if (name.compare(section.trimmed(), Qt::CaseInsensitive) == 0) {
+                inSection = true;
+                loc.sectionLine = i;
+                loc.lastContent = i;
+            }
+            continue;
+        }
+        if (!inSection)
+            continue;
+        if (!text.trimmed().isEmpty())
+            loc.lastContent = i;
+        QString k, v;
+        if (loc.keyLine < 0 && splitKeyValue(text, &k, &v) &&
+            k.compare(key.trimmed(), Qt::CaseInsensitive) == 0) {
+            loc.keyLine = i;
+            if (value)
+                *value = v;
+        }
+    }
+    return loc;
+}
+
+} // namespace
+
+QString readString(const QString& path, const QString& section, const QString& key,
+                   const QString& defaultValue, int bufferSize) {
+    bool exists = false;
+    const QList<QByteArray> lines = readLines(path, &exists);
+    QString value = defaultValue.trimmed();
+    if (exists) {
+        QString found;
+        if (locate(lines, section, key, &found).keyLine >= 0)
+            value = found;
+    }
+    const int room = qMax(0, bufferSize - 1);
+    return value.left(room);
+}
+
+QString readBuffer(const QString& path, const QString& section, const QString& key,
+                   const QString& defaultValue, int bufferSize) {
+    return readString(path, section, key, defaultValue, bufferSize) + QChar(0);
+}
+
+bool writeString(const QString& path, const QString& section, const QString& key,
+                 const QString& value, QString* error) {
+    bool exists = false;
+    QList<QByteArray> ends;
+    QList<QByteArray> lines = readLines(path, &exists, &ends);
+    if (!exists && QFile::exists(path)) {
+        if (error)
+            *error = QStringLiteral("Cannot read %1").arg(path);
+        return false;
+    }
+
+    const Location loc = locate(lines, section, key, nullptr);
+    const QByteArray crlf = "\r\n";
+    auto insertLine = [&](int at, const QByteArray& line) {
+        // The line before a new one must end, or the two would run together.
+        if (at > 0 && ends[at - 1].isEmpty())
+            ends[at - 1] = crlf;
+        lines.insert(at, line);
+        ends.insert(at, crlf);
+    };
+
+    if (loc.keyLine >= 0) {
+        const QString old = QString::fromLocal8Bit(lines[loc.keyLine]);
+        const QByteArray storedName = old.left(old.indexOf(QLatin1Char('='))).trimmed().toLocal8Bit();
+        lines[loc.keyLine] = storedName + '=' + value.toLocal8Bit();
+    } else if (loc.sectionLine >= 0) {
+        insertLine(loc.lastContent + 1, key.trimmed().toLocal8Bit() + '=' + value.toLocal8Bit());
+    } else {
+        insertLine(lines.size(), '[' + section.trimmed().toLocal8Bit() + ']');
+        insertLine(lines.size(), key.trimmed().toLocal8Bit() + '=' + value.toLocal8Bit());
+    }
+
+    QByteArray data;
+    for (int i = 0; i < lines.size(); ++i)
+        data += lines[i] + ends[i];
+
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(data) != data.size() || !out.commit()) {
+        if (error)
+            *error = QStringLiteral("Cannot write %1: %2").arg(path, out.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace ProfileFile

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTime>
+
+// The values of skyvane.ini as the windowed client reads them once at start.
+struct ClientSettings {
+    QString siteId;       // system/ID
+    QString sitePassword; // system/Pass
+    QString connection;   // system/Connection: "LAN" (any case) or a dial-up entry name
+    QString server;       // system/Server
+    qint32 port = 55555;
+    bool passiveMode = true;
+    qint16 defaultNumDaysToReProcess = 3;
+    QTime timeToSend = QTime(0, 0);
+    qint16 retry = 15; // minutes between dial retries
+    // Driver path, data path, alternate data path, an always empty fourth text, reports path.
+    QString posPaths[5];
+};
+
+// The process-wide settings of the windowed client.
+ClientSettings& clientSettings();
+
+// Settings are read into 500-character buffers, so at most 499 characters of a value arrive.
+constexpr int SettingsBufferSize = 500;
+
+// Reads every key of skyvane.ini at iniPath in order into *out. A value that cannot be converted
+// to its type keeps the key's default; a line naming the key and the value is appended to
+// *problems for the caller to report.
+void LoadSettings(const QString& iniPath, ClientSettings* out, QStringList* problems);

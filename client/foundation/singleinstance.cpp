@@ -1,0 +1,71 @@
+#include "client/foundation/singleinstance.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
+
+namespace {
+const QByteArray activateRequest = "activate\n";
+}
+
+SingleInstance::SingleInstance(const QString& programName, const QString& programFolder,
+                               QObject* parent)
+    : QObject(parent) {
+    QString folder = QDir::cleanPath(QDir::fromNativeSeparators(programFolder));
+#ifdef Q_OS_WIN
+    folder = folder.toLower();
+#endif
+    const QByteArray hash =
+        QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    m_channel = programName + QLatin1Char('-') + QString::fromLatin1(hash);
+}
+
+SingleInstance::~SingleInstance() = default;
+
+QString SingleInstance::channelName() const {
+    return m_channel;
+}
+
+bool SingleInstance::activatePrevious(int timeoutMs) {
+    QLocalSocket socket;
+    socket.connectToServer(m_channel);
+    if (!socket.waitForConnected(timeoutMs))
+        return false;
+    socket.write(activateRequest);
+    if (!socket.waitForBytesWritten(timeoutMs))
+        return false;
+    // The answer tells that the first instance has seen the request.
+    const bool answered = socket.waitForReadyRead(timeoutMs);
+    socket.disconnectFromServer();
+    return answered;
+}
+
+bool SingleInstance::listen() {
+    if (m_server)
+        return true;
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server->listen(m_channel)) {
+        // A channel left behind by a program that crashed: nobody answered it, so take it over.
+        QLocalServer::removeServer(m_channel);
+        if (!m_server->listen(m_channel))
+            return false;
+    }
+    connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
+    return true;
+}
+
+void SingleInstance::onNewConnection() {
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+            const QByteArray request = socket->readAll();
+            if (request.contains("activate")) {
+                socket->write("ok\n");
+                socket->flush();
+                emit activationRequested();
+            }
+        });
+    }
+}

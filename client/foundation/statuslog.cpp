@@ -1,0 +1,101 @@
+#include "client/foundation/statuslog.h"
+
+#include "client/foundation/clock.h"
+#include "client/foundation/logfile.h"
+#include "client/foundation/paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringListModel>
+
+StatusWriter::~StatusWriter() = default;
+
+StatusLog::StatusLog() : m_model(new QStringListModel), m_clock(&systemClock()) {}
+
+StatusLog::~StatusLog() {
+    delete m_model;
+}
+
+StatusLog& StatusLog::instance() {
+    static StatusLog log;
+    return log;
+}
+
+void StatusLog::writeStatus(const QString& text) {
+    QString error;
+    if (appendLogLine(transactLogPath(), text, *m_clock, &error)) {
+        m_writeFailureShown = false;
+    } else if (!m_writeFailureShown && !m_quiet) {
+        // Reported once in the list only: writing it to the log would fail again.
+        m_writeFailureShown = true;
+        appendToList(QStringLiteral("Cannot write transact.log: ") + error);
+    }
+    if (m_quiet)
+        return;
+    appendToList(text);
+}
+
+void StatusLog::appendToList(const QString& text) {
+    int rows = m_model->rowCount();
+    if (rows >= MaxListLines) {
+        m_model->removeRows(0, rows - MaxListLines + 1);
+        rows = m_model->rowCount();
+    }
+    m_model->insertRows(rows, 1);
+    m_model->setData(m_model->index(rows), text);
+}
+
+void StatusLog::setQuiet() {
+    m_quiet = true;
+}
+
+bool StatusLog::isQuiet() const {
+    return m_quiet;
+}
+
+QStringListModel* StatusLog::model() const {
+    return m_model;
+}
+
+void StatusLog::setFolder(const QString& folder) {
+    m_folder = folder;
+}
+
+void StatusLog::setClock(const Clock* clock) {
+    m_clock = clock ? clock : &systemClock();
+}
+
+QString StatusLog::transactLogPath() const {
+    const QString folder = m_folder.isEmpty() ? Paths::programFolder() : m_folder;
+    return Paths::join(folder, QStringLiteral("transact.log"));
+}
+
+void WriteStatus(const QString& text) {
+    StatusLog::instance().writeStatus(text);
+}
+
+void ClearDebugLogs() {
+    const char* names[] = {"debug.log", "debugSend.log", "debugRecd.log", "debugFTP.log"};
+    for (const char* name : names) {
+        const QString path = Paths::inProgramFolder(QString::fromLatin1(name));
+        // A log that cannot be removed stays; the run appends to it.
+        if (QFile::exists(path))
+            QFile::remove(path);
+    }
+}
+
+QString debugLogForm(const QString& entry) {
+    return entry.left(8) + QLatin1Char(' ') + entry.mid(8);
+}
+
+void WriteDebugMessage(const QString& entry, bool isSent) {
+    const Clock& clock = systemClock();
+    appendLogLine(Paths::inProgramFolder(QStringLiteral("debug.log")), debugLogForm(entry), clock);
+    appendLogLine(Paths::inProgramFolder(isSent ? QStringLiteral("debugSend.log")
+                                                : QStringLiteral("debugRecd.log")),
+                  entry, clock);
+}
+
+void WriteFtpDebug(const QString& text) {
+    appendLogLine(Paths::inProgramFolder(QStringLiteral("debugFTP.log")), text, systemClock());
+}

@@ -1,0 +1,85 @@
+#include "client/foundation/profilefile.h"
+#include "client/foundation/trimdown.h"
+#include "tests/support/tempprogramfolder.h"
+
+#include <QtTest>
+
+class TestProfileFile : public QObject {
+    Q_OBJECT
+private slots:
+    void missingFileGivesDefault();
+    void sectionAndKeyIgnoreCase();
+    void valueIsCutToBufferMinusOne();
+    void firstKeyOfTwoWins();
+    void writeChangesOneLineAndKeepsTheRest();
+    void writeCreatesFileAndSection();
+    void writeAddsKeyAtEndOfSection();
+    void trimdownStopsAtNulWithinLimit();
+};
+
+void TestProfileFile::missingFileGivesDefault() {
+    TempProgramFolder folder;
+    QCOMPARE(ProfileFile::readString(folder.file("none.ini"), "system", "Port", "55555", 500),
+             QString("55555"));
+}
+
+void TestProfileFile::sectionAndKeyIgnoreCase() {
+    TempProgramFolder folder;
+    folder.write("a.ini", "[SYSTEM]\r\n  server =  host.example  \r\n");
+    QCOMPARE(ProfileFile::readString(folder.file("a.ini"), "system", "Server", "", 500),
+             QString("host.example"));
+}
+
+void TestProfileFile::valueIsCutToBufferMinusOne() {
+    TempProgramFolder folder;
+    const QByteArray v499(499, 'x');
+    folder.write("a.ini", "[s]\r\nk=" + v499 + "\r\nl=" + v499 + "yz\r\n");
+    QCOMPARE(ProfileFile::readString(folder.file("a.ini"), "s", "k", "", 500).size(), 499);
+    QCOMPARE(ProfileFile::readString(folder.file("a.ini"), "s", "l", "", 500),
+             QString::fromLatin1(v499));
+    const QString buffer = ProfileFile::readBuffer(folder.file("a.ini"), "s", "k", "", 500);
+    QCOMPARE(buffer.size(), 500);
+    QCOMPARE(trimdown(buffer).size(), 499);
+}
+
+void TestProfileFile::firstKeyOfTwoWins() {
+    TempProgramFolder folder;
+    folder.write("a.ini", "[s]\r\nk=one\r\nK=two\r\n[s]\r\nk=three\r\n");
+    QCOMPARE(ProfileFile::readString(folder.file("a.ini"), "s", "k", "", 500), QString("one"));
+}
+
+void TestProfileFile::writeChangesOneLineAndKeepsTheRest() {
+    TempProgramFolder folder;
+    const QByteArray before = "; comment\r\n[system]\r\nID=1\r\nPort=55555\r\n\r\n[other]\nx=1\n";
+    folder.write("a.ini", before);
+    QVERIFY(ProfileFile::writeString(folder.file("a.ini"), "SYSTEM", "port", "6000"));
+    QCOMPARE(folder.read("a.ini"),
+             QByteArray("; comment\r\n[system]\r\nID=1\r\nPort=6000\r\n\r\n[other]\nx=1\n"));
+}
+
+void TestProfileFile::writeCreatesFileAndSection() {
+    TempProgramFolder folder;
+    QVERIFY(ProfileFile::writeString(folder.file("new.ini"), "system", "ID", "42"));
+    QCOMPARE(folder.read("new.ini"), QByteArray("[system]\r\nID=42\r\n"));
+    QVERIFY(ProfileFile::writeString(folder.file("new.ini"), "TSD", "StartDate", "1/1/1995"));
+    QCOMPARE(folder.read("new.ini"),
+             QByteArray("[system]\r\nID=42\r\n[TSD]\r\nStartDate=1/1/1995\r\n"));
+}
+
+void TestProfileFile::writeAddsKeyAtEndOfSection() {
+    TempProgramFolder folder;
+    folder.write("a.ini", "[a]\r\nx=1\r\n\r\n[b]\r\ny=2");
+    QVERIFY(ProfileFile::writeString(folder.file("a.ini"), "a", "z", "3"));
+    QVERIFY(ProfileFile::writeString(folder.file("a.ini"), "b", "w", "4"));
+    QCOMPARE(folder.read("a.ini"), QByteArray("[a]\r\nx=1\r\nz=3\r\n\r\n[b]\r\ny=2\r\nw=4\r\n"));
+}
+
+void TestProfileFile::trimdownStopsAtNulWithinLimit() {
+    QCOMPARE(trimdown(QString("abc") + QChar(0) + "def"), QString("abc"));
+    QCOMPARE(trimdown(QString(98, 'a') + QChar(0), 99), QString(98, 'a'));
+    QCOMPARE(trimdown(QString(99, 'a') + QChar(0), 99), QString());
+    QCOMPARE(trimdown(QString("no nul")), QString());
+}
+
+QTEST_GUILESS_MAIN(TestProfileFile)
+#include "test_profilefile.moc"
