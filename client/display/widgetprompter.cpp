@@ -4,8 +4,12 @@
 
 Prompter::Answer WidgetPrompter::ask(const QString& title, const QString& text, Icon icon,
                                      Buttons buttons, Answer defaultAnswer) {
-    QMessageBox box(icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon, title,
-                    text);
+    QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
+    if (icon == Icon::Critical)
+        boxIcon = QMessageBox::Critical;
+    else if (icon == Icon::Warning)
+        boxIcon = QMessageBox::Warning;
+    QMessageBox box(boxIcon, title, text);
     if (buttons == Buttons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(defaultAnswer == Answer::Yes ? QMessageBox::Yes : QMessageBox::No);

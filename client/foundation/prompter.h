@@ -7,7 +7,7 @@
 // waits for a click.
 class Prompter {
 public:
-    enum class Icon { None, Critical };
+    enum class Icon { None, Critical, Warning };
     enum class Buttons { Ok, YesNo };
     enum class Answer { Ok, Yes, No };
 
