@@ -1,0 +1,470 @@
+#include "client/transfer/zipcomponent.h"
+
+#include "client/foundation/filesearch.h"
+#include "client/foundation/paths.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QVector>
+
+#include <zip.h>
+
+namespace {
+
+// Read and write in pieces of this size: archives and files can be hundreds of MB.
+constexpr qint64 ChunkSize = 256 * 1024;
+
+QByteArray fileSystemName(const QString& path) {
+#ifdef Q_OS_WIN
+    // libzip takes UTF-8 names on Windows and converts them itself.
+    return path.toUtf8();
+#else
+    return QFile::encodeName(path);
+#endif
+}
+
+QString libzipText(int code) {
+    zip_error_t error;
+    zip_error_init_with_code(&error, code);
+    const QString text = QString::fromUtf8(zip_error_strerror(&error));
+    zip_error_fini(&error);
+    return text;
+}
+
+QString libzipText(zip_error_t* error) {
+    return QString::fromUtf8(zip_error_strerror(error));
+}
+
+// The path of an entry inside the destination, "/"-separated, or false when the entry would
+// leave it: absolute names, drive letters, and ".." that climbs above the top. Parts made of
+// dots and blanks only ("...", ".. ") are refused too, since Windows trims them to "." or "..".
+bool relativeEntryPath(const QString& storedName, QString* relative) {
+    QString name = storedName;
+    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (name.startsWith(QLatin1Char('/')))
+        return false;
+    if (name.size() >= 2 && name[1] == QLatin1Char(':') && name[0].isLetter())
+        return false;
+    QStringList kept;
+    const QStringList parts = name.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (const QString& part : parts) {
+        if (part == QLatin1String("."))
+            continue;
+        if (part == QLatin1String("..")) {
+            if (kept.isEmpty())
+                return false;
+            kept.removeLast();
+            continue;
+        }
+        bool dotsAndBlanks = true;
+        for (QChar c : part)
+            dotsAndBlanks = dotsAndBlanks && (c == QLatin1Char('.') || c == QLatin1Char(' '));
+        if (dotsAndBlanks)
+            return false;
+        kept << part;
+    }
+    *relative = kept.join(QLatin1Char('/'));
+    return true;
+}
+
+QFileDevice::Permissions permissionsFromMode(quint32 mode) {
+    QFileDevice::Permissions p;
+    if (mode & 0400)
+        p |= QFileDevice::ReadOwner | QFileDevice::ReadUser;
+    if (mode & 0200)
+        p |= QFileDevice::WriteOwner | QFileDevice::WriteUser;
+    if (mode & 0100)
+        p |= QFileDevice::ExeOwner | QFileDevice::ExeUser;
+    if (mode & 040)
+        p |= QFileDevice::ReadGroup;
+    if (mode & 020)
+        p |= QFileDevice::WriteGroup;
+    if (mode & 010)
+        p |= QFileDevice::ExeGroup;
+    if (mode & 04)
+        p |= QFileDevice::ReadOther;
+    if (mode & 02)
+        p |= QFileDevice::WriteOther;
+    if (mode & 01)
+        p |= QFileDevice::ExeOther;
+    return p;
+}
+
+struct PlannedEntry {
+    zip_uint64_t index;
+    QString stored;
+    QString relative;
+    bool folder;
+};
+
+} // namespace
+
+void ZipComponent::setArchiveName(const QString& path) {
+    m_archive = path;
+}
+
+void ZipComponent::setBaseFolder(const QString& folder) {
+    m_baseFolder = folder;
+}
+
+void ZipComponent::setDestinationFolder(const QString& folder) {
+    m_destinationFolder = folder;
+}
+
+void ZipComponent::setMask(const QString& mask) {
+    m_mask = mask;
+}
+
+void ZipComponent::setZipFlagA(bool on) {
+    m_zipFlagA = on;
+}
+
+void ZipComponent::setZipFlagB(bool on) {
+    m_zipFlagB = on;
+}
+
+void ZipComponent::setLevel(qint32 level) {
+    m_level = level;
+}
+
+void ZipComponent::setMethod(qint32 method) {
+    m_method = method;
+}
+
+void ZipComponent::setAbort(bool on) {
+    m_abort = on;
+}
+
+QString ZipComponent::archiveName() const {
+    return m_archive;
+}
+
+QString ZipComponent::baseFolder() const {
+    return m_baseFolder;
+}
+
+QString ZipComponent::destinationFolder() const {
+    return m_destinationFolder;
+}
+
+QString ZipComponent::mask() const {
+    return m_mask;
+}
+
+bool ZipComponent::zipFlagA() const {
+    return m_zipFlagA;
+}
+
+bool ZipComponent::zipFlagB() const {
+    return m_zipFlagB;
+}
+
+qint32 ZipComponent::level() const {
+    return m_level;
+}
+
+qint32 ZipComponent::method() const {
+    return m_method;
+}
+
+bool ZipComponent::abort() const {
+    return m_abort;
+}
+
+qint16 ZipComponent::fail(Result code, const QString& text) {
+    m_lastResult = code;
+    m_lastText = text;
+    return code;
+}
+
+bool ZipComponent::checkCommon(const QString& folder, const char* folderRole) {
+    if (m_abort) {
+        fail(Aborted, QStringLiteral("The operation was aborted"));
+        return false;
+    }
+    if (m_archive.isEmpty()) {
+        fail(BadArguments, QStringLiteral("No archive file name was given"));
+        return false;
+    }
+    if (folder.isEmpty()) {
+        fail(BadArguments, QStringLiteral("No %1 folder was given").arg(QLatin1String(folderRole)));
+        return false;
+    }
+    if (m_mask.isEmpty()) {
+        fail(BadArguments, QStringLiteral("No file mask was given"));
+        return false;
+    }
+    return true;
+}
+
+qint16 ZipComponent::zip() {
+    m_lastResult = Success;
+    m_lastText.clear();
+    if (!checkCommon(m_baseFolder, "base"))
+        return m_lastResult;
+    if ((m_method != 0 && m_method != 8) || m_level < 0 || m_level > 9) {
+        return fail(BadArguments,
+                    QStringLiteral("Method %1 at level %2 is not supported (use 8 with 1 to 9, "
+                                   "or 0 to store)")
+                        .arg(m_method)
+                        .arg(m_level));
+    }
+    const bool deflate = m_method == 8 && m_level > 0;
+
+    const QString base = Paths::toNative(m_baseFolder);
+    const QString archive = Paths::toNative(m_archive);
+    if (!QFileInfo(base).isDir())
+        return fail(FolderMissing, QStringLiteral("Folder %1 does not exist").arg(base));
+
+    QStringList names = FileSearch::findFiles(base, m_mask);
+    // An earlier archive lying in the base folder never goes into the new one.
+    const QFileInfo archiveInfo(archive);
+    if (archiveInfo.exists()) {
+        const QString archiveCanonical = archiveInfo.canonicalFilePath();
+        names.removeIf([&](const QString& name) {
+            return QFileInfo(Paths::join(base, name)).canonicalFilePath() == archiveCanonical;
+        });
+    }
+    if (names.isEmpty()) {
+        return fail(NothingToDo, QStringLiteral("No file in %1 matches %2").arg(base, m_mask));
+    }
+
+    // libzip writes the new archive to a temporary file beside it and renames that over the
+    // old one only in zip_close, so a failure leaves no half-written archive behind.
+    int openError = 0;
+    zip_t* za =
+        zip_open(fileSystemName(archive).constData(), ZIP_CREATE | ZIP_TRUNCATE, &openError);
+    if (!za) {
+        return fail(CannotWriteFile,
+                    QStringLiteral("Cannot create %1: %2").arg(archive, libzipText(openError)));
+    }
+    for (const QString& name : names) {
+        const QString path = Paths::join(base, name);
+        zip_error_t error;
+        zip_error_init(&error);
+        zip_source_t* source =
+            zip_source_file_create(fileSystemName(path).constData(), 0, -1, &error);
+        if (!source) {
+            const QString text = libzipText(&error);
+            zip_error_fini(&error);
+            zip_discard(za);
+            return fail(CannotReadFile, QStringLiteral("Cannot read %1: %2").arg(path, text));
+        }
+        zip_error_fini(&error);
+        const zip_int64_t index =
+            zip_file_add(za, name.toUtf8().constData(), source, ZIP_FL_ENC_UTF_8);
+        if (index < 0) {
+            zip_source_free(source);
+            const QString text = QString::fromUtf8(zip_strerror(za));
+            zip_discard(za);
+            return fail(CannotWriteFile,
+                        QStringLiteral("Cannot add %1 to %2: %3").arg(name, archive, text));
+        }
+        // The level is always passed: libzip reads 0 as its own default.
+        const zip_int32_t method = deflate ? ZIP_CM_DEFLATE : ZIP_CM_STORE;
+        if (zip_set_file_compression(za, zip_uint64_t(index), method,
+                                     deflate ? zip_uint32_t(m_level) : 0) != 0) {
+            const QString text = QString::fromUtf8(zip_strerror(za));
+            zip_discard(za);
+            return fail(BadArguments, QStringLiteral("Cannot compress %1: %2").arg(name, text));
+        }
+    }
+    if (zip_close(za) != 0) {
+        zip_error_t* error = zip_get_error(za);
+        const int code = zip_error_code_zip(error);
+        const QString text = libzipText(error);
+        zip_discard(za);
+        const Result result =
+            (code == ZIP_ER_READ || code == ZIP_ER_OPEN) ? CannotReadFile : CannotWriteFile;
+        return fail(result, QStringLiteral("Cannot write %1: %2").arg(archive, text));
+    }
+    return Success;
+}
+
+qint16 ZipComponent::unpack() {
+    m_lastResult = Success;
+    m_lastText.clear();
+    if (!checkCommon(m_destinationFolder, "destination"))
+        return m_lastResult;
+
+    const QString archive = Paths::toNative(m_archive);
+    const QString destination = Paths::toNative(m_destinationFolder);
+    const QFileInfo archiveInfo(archive);
+    if (!archiveInfo.exists())
+        return fail(ArchiveMissing, QStringLiteral("Archive %1 was not found").arg(archive));
+    if (!archiveInfo.isFile())
+        return fail(CannotReadFile, QStringLiteral("%1 is not a file").arg(archive));
+
+    int openError = 0;
+    zip_t* za = zip_open(fileSystemName(archive).constData(), ZIP_RDONLY, &openError);
+    if (!za) {
+        const Result result = (openError == ZIP_ER_OPEN || openError == ZIP_ER_READ)
+                                  ? CannotReadFile
+                                  : ArchiveDamaged;
+        return fail(result,
+                    QStringLiteral("Cannot open %1: %2").arg(archive, libzipText(openError)));
+    }
+
+    // Every entry to be written is checked before the first one is: an archive that tries to
+    // leave the destination is refused whole.
+    QVector<PlannedEntry> planned;
+    const zip_int64_t count = zip_get_num_entries(za, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char* rawName = zip_get_name(za, zip_uint64_t(i), ZIP_FL_ENC_GUESS);
+        if (!rawName) {
+            const QString text = QString::fromUtf8(zip_strerror(za));
+            zip_discard(za);
+            return fail(ArchiveDamaged,
+                        QStringLiteral("Cannot read the entries of %1: %2").arg(archive, text));
+        }
+        const QString stored = QString::fromUtf8(rawName);
+        QString name = stored;
+        name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        if (!FileSearch::matches(m_mask, name))
+            continue;
+        QString relative;
+        if (!relativeEntryPath(stored, &relative)) {
+            zip_discard(za);
+            return fail(UnsafeEntry,
+                        QStringLiteral("Entry \"%1\" of %2 points outside %3; nothing was "
+                                       "unpacked")
+                            .arg(stored, archive, destination));
+        }
+        if (relative.isEmpty())
+            continue;
+        planned.append({zip_uint64_t(i), stored, relative, name.endsWith(QLatin1Char('/'))});
+    }
+    if (planned.isEmpty()) {
+        zip_discard(za);
+        return fail(NothingToDo, QStringLiteral("No entry of %1 matches %2").arg(archive, m_mask));
+    }
+
+    QString folderError;
+    if (!cMakeDir(destination, &folderError) || !QFileInfo(destination).isDir()) {
+        zip_discard(za);
+        if (folderError.isEmpty())
+            folderError = QStringLiteral("not a folder");
+        return fail(CannotCreateFolder,
+                    QStringLiteral("Cannot create folder %1: %2").arg(destination, folderError));
+    }
+
+    QByteArray buffer(ChunkSize, Qt::Uninitialized);
+    for (const PlannedEntry& entry : planned) {
+        const QString target = Paths::join(destination, Paths::toNative(entry.relative));
+        const QString folder = entry.folder ? target : QFileInfo(target).absolutePath();
+        if (!QDir().mkpath(folder)) {
+            zip_discard(za);
+            return fail(CannotCreateFolder, QStringLiteral("Cannot create folder %1").arg(folder));
+        }
+        if (entry.folder)
+            continue;
+
+        zip_file_t* zf = zip_fopen_index(za, entry.index, 0);
+        if (!zf) {
+            const int code = zip_error_code_zip(zip_get_error(za));
+            const QString text = QString::fromUtf8(zip_strerror(za));
+            zip_discard(za);
+            return fail(code == ZIP_ER_READ ? CannotReadFile : ArchiveDamaged,
+                        QStringLiteral("Cannot read entry \"%1\" of %2: %3")
+                            .arg(entry.stored, archive, text));
+        }
+        // Written under a temporary name and renamed over the target only when complete.
+        QSaveFile out(target);
+        if (!out.open(QIODevice::WriteOnly)) {
+            zip_fclose(zf);
+            zip_discard(za);
+            return fail(CannotWriteFile,
+                        QStringLiteral("Cannot write %1: %2").arg(target, out.errorString()));
+        }
+        for (;;) {
+            if (m_abort) {
+                out.cancelWriting();
+                zip_fclose(zf);
+                zip_discard(za);
+                return fail(Aborted, QStringLiteral("The operation was aborted"));
+            }
+            const zip_int64_t got = zip_fread(zf, buffer.data(), zip_uint64_t(buffer.size()));
+            if (got < 0) {
+                const QString text = QString::fromUtf8(zip_file_strerror(zf));
+                out.cancelWriting();
+                zip_fclose(zf);
+                zip_discard(za);
+                return fail(ArchiveDamaged, QStringLiteral("Entry \"%1\" of %2 is damaged: %3")
+                                                .arg(entry.stored, archive, text));
+            }
+            if (got == 0)
+                break;
+            if (out.write(buffer.constData(), got) != got) {
+                const QString text = out.errorString();
+                out.cancelWriting();
+                zip_fclose(zf);
+                zip_discard(za);
+                return fail(CannotWriteFile,
+                            QStringLiteral("Cannot write %1: %2").arg(target, text));
+            }
+        }
+        zip_fclose(zf);
+
+        zip_stat_t stat;
+        zip_stat_init(&stat);
+        if (zip_stat_index(za, entry.index, 0, &stat) == 0 && (stat.valid & ZIP_STAT_MTIME)) {
+            // Flushed first, so that no later write moves the time again.
+            out.flush();
+            out.setFileTime(QDateTime::fromSecsSinceEpoch(qint64(stat.mtime)),
+                            QFileDevice::FileModificationTime);
+        }
+        if (!out.commit()) {
+            zip_discard(za);
+            return fail(CannotWriteFile,
+                        QStringLiteral("Cannot write %1: %2").arg(target, out.errorString()));
+        }
+
+        zip_uint8_t system = 0;
+        zip_uint32_t attributes = 0;
+        if (zip_file_get_external_attributes(za, entry.index, 0, &system, &attributes) == 0 &&
+            system == ZIP_OPSYS_UNIX) {
+            // Keeps the executable bit of a new client; the owner may always replace it.
+            const quint32 mode = (attributes >> 16) & 0777;
+            if (mode != 0)
+                QFile::setPermissions(target, permissionsFromMode(mode | 0600));
+        }
+    }
+    zip_discard(za);
+    return Success;
+}
+
+QString ZipComponent::errorDescription(int kind, int code) const {
+    Q_UNUSED(kind)
+    if (code == m_lastResult && !m_lastText.isEmpty())
+        return m_lastText;
+    switch (code) {
+    case Success:
+        return QStringLiteral("No error");
+    case NothingToDo:
+        return QStringLiteral("No file matches the mask");
+    case ArchiveMissing:
+        return QStringLiteral("The archive was not found");
+    case ArchiveDamaged:
+        return QStringLiteral("The archive is damaged or not a zip archive");
+    case UnsafeEntry:
+        return QStringLiteral("The archive holds an entry that points outside the destination "
+                              "folder");
+    case FolderMissing:
+        return QStringLiteral("The base folder does not exist");
+    case CannotCreateFolder:
+        return QStringLiteral("The destination folder cannot be created");
+    case CannotReadFile:
+        return QStringLiteral("A file cannot be read");
+    case CannotWriteFile:
+        return QStringLiteral("A file cannot be written");
+    case Aborted:
+        return QStringLiteral("The operation was aborted");
+    case BadArguments:
+        return QStringLiteral("The archive, folder or mask is missing or not supported");
+    default:
+        return QStringLiteral("Unknown zip error %1").arg(code);
+    }
+}

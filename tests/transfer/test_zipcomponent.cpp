@@ -1,0 +1,364 @@
+#include "client/transfer/zipcomponent.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <zip.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+using Entries = QList<QPair<QString, QByteArray>>;
+
+void writeFile(const QString& path, const QByteArray& content) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(content), qint64(content.size()));
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// An archive written directly with libzip, so entries can carry any name at all.
+void makeArchive(const QString& path, const Entries& entries) {
+    int error = 0;
+    zip_t* za = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    QVERIFY(za);
+    for (const auto& entry : entries) {
+        const QByteArray name = entry.first.toUtf8();
+        if (name.endsWith('/')) {
+            QVERIFY(zip_dir_add(za, name.constData(), ZIP_FL_ENC_RAW) >= 0);
+            continue;
+        }
+        // libzip reads the buffer in zip_close and frees it then.
+        void* data = entry.second.isEmpty() ? nullptr : malloc(size_t(entry.second.size()));
+        if (data)
+            memcpy(data, entry.second.constData(), size_t(entry.second.size()));
+        zip_source_t* source = zip_source_buffer(za, data, zip_uint64_t(entry.second.size()), 1);
+        QVERIFY(source);
+        QVERIFY(zip_file_add(za, name.constData(), source, ZIP_FL_ENC_RAW) >= 0);
+    }
+    QCOMPARE(zip_close(za), 0);
+}
+
+QStringList archiveNames(const QString& path) {
+    int error = 0;
+    zip_t* za = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
+    if (!za)
+        return {QStringLiteral("<unreadable>")};
+    QStringList names;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(za, 0); ++i)
+        names << QString::fromUtf8(zip_get_name(za, zip_uint64_t(i), 0));
+    zip_discard(za);
+    names.sort();
+    return names;
+}
+
+// Everything below folder, relative and sorted, folders marked with a trailing "/".
+QStringList tree(const QString& folder) {
+    QStringList all;
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        all << QDir(folder).relativeFilePath(it.filePath()) + (it.fileInfo().isDir() ? "/" : "");
+    }
+    all.sort();
+    return all;
+}
+
+qint16 zipFolder(ZipComponent& zip, const QString& archive, const QString& base,
+                 const QString& mask) {
+    zip.setArchiveName(archive);
+    zip.setBaseFolder(base);
+    zip.setMask(mask);
+    zip.setZipFlagA(false);
+    zip.setLevel(9);
+    zip.setMethod(8);
+    zip.setZipFlagB(true);
+    return zip.zip();
+}
+
+qint16 unpackArchive(ZipComponent& zip, const QString& archive, const QString& destination,
+                     const QString& mask) {
+    zip.setArchiveName(archive);
+    zip.setDestinationFolder(destination);
+    zip.setMask(mask);
+    zip.setZipFlagA(true);
+    zip.setLevel(9);
+    zip.setMethod(8);
+    zip.setZipFlagB(true);
+    return zip.unpack();
+}
+
+QByteArray compressible(int size) {
+    QByteArray data;
+    for (int i = 0; data.size() < size; ++i)
+        data += "row " + QByteArray::number(i) + "\tstore 0042\tamount 12.50\r\n";
+    return data.left(size);
+}
+
+QByteArray noise(int size, quint32 seed) {
+    QByteArray data(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        data[i] = char(seed >> 24);
+    }
+    return data;
+}
+
+} // namespace
+
+class TestZipComponent : public QObject {
+    Q_OBJECT
+private slots:
+    void folderRoundTrip();
+    void maskSelectsFilesAndEntries();
+    void onlyTheAskedEntryIsUnpacked();
+    void damagedArchiveLeavesFilesAlone();
+    void climbingEntryIsRefused_data();
+    void climbingEntryIsRefused();
+    void foldersInsideTheDestinationAreRecreated();
+    void unwritableDestination();
+    void existingArchiveIsReplaced();
+    void abortStopsBothOperations();
+};
+
+void TestZipComponent::folderRoundTrip() {
+    QTemporaryDir dir;
+    const QString base = dir.filePath("MissionData");
+    const QMap<QString, QByteArray> files = {
+        {"orders.tsv", compressible(200000)},
+        {"blob.bin", noise(70000, 7)},
+        {"empty.dat", QByteArray()},
+        {"noext", "x"},
+        {"with space.ini", "[Mission]\r\nType=getdata\r\n"},
+        {QString::fromUtf8("caf\xc3\xa9.txt"), "accent"},
+    };
+    for (auto it = files.begin(); it != files.end(); ++it)
+        writeFile(base + "/" + it.key(), it.value());
+    writeFile(base + "/sub/inner.txt", "not packed");
+
+    ZipComponent zip;
+    const QString archive = dir.filePath("MissionPackIn.zip");
+    QCOMPARE(zipFolder(zip, archive, base, "*.*"), qint16(0));
+    QStringList expected = files.keys();
+    expected.sort();
+    QCOMPARE(archiveNames(archive), expected);
+
+    // Deflated, and level 9 is no worse than the default.
+    int error = 0;
+    zip_t* za = zip_open(QFile::encodeName(archive).constData(), ZIP_RDONLY, &error);
+    QVERIFY(za);
+    zip_stat_t st;
+    QCOMPARE(zip_stat(za, "orders.tsv", 0, &st), 0);
+    QCOMPARE(int(st.comp_method), ZIP_CM_DEFLATE);
+    QVERIFY(st.comp_size < st.size / 4);
+    zip_discard(za);
+
+    const QString destination = dir.filePath("out/deeper");
+    QCOMPARE(unpackArchive(zip, archive, destination, "*.*"), qint16(0));
+    QStringList unpacked = tree(destination);
+    QCOMPARE(unpacked, expected);
+    for (auto it = files.begin(); it != files.end(); ++it)
+        QCOMPARE(readFile(destination + "/" + it.key()), it.value());
+    QCOMPARE(QFileInfo(destination + "/orders.tsv").lastModified().toSecsSinceEpoch() / 2,
+             QFileInfo(base + "/orders.tsv").lastModified().toSecsSinceEpoch() / 2);
+}
+
+void TestZipComponent::maskSelectsFilesAndEntries() {
+    QTemporaryDir dir;
+    const QString base = dir.filePath("src");
+    for (const char* name : {"a.ini", "B.INI", "c.tsv", "a.ini.bak", "x1.txt", "x22.txt"})
+        writeFile(base + "/" + name, name);
+
+    ZipComponent zip;
+    QCOMPARE(zipFolder(zip, dir.filePath("ini.zip"), base, "*.ini"), qint16(0));
+    QCOMPARE(archiveNames(dir.filePath("ini.zip")), QStringList({"B.INI", "a.ini"}));
+    QCOMPARE(zipFolder(zip, dir.filePath("q.zip"), base, "x?.txt"), qint16(0));
+    QCOMPARE(archiveNames(dir.filePath("q.zip")), QStringList({"x1.txt"}));
+
+    QCOMPARE(zipFolder(zip, dir.filePath("none.zip"), base, "*.mdb"), qint16(1));
+    QVERIFY(!QFile::exists(dir.filePath("none.zip")));
+    QVERIFY(zip.errorDescription(0, 1).contains("*.mdb"));
+
+    QCOMPARE(zipFolder(zip, dir.filePath("all.zip"), base, "*.*"), qint16(0));
+    QCOMPARE(archiveNames(dir.filePath("all.zip")).size(), 6);
+    QCOMPARE(unpackArchive(zip, dir.filePath("all.zip"), dir.filePath("tsv"), "*.TSV"), qint16(0));
+    QCOMPARE(tree(dir.filePath("tsv")), QStringList({"c.tsv"}));
+}
+
+void TestZipComponent::onlyTheAskedEntryIsUnpacked() {
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("skyvane.zip");
+    makeArchive(archive, {{"readme.txt", "read me"},
+                          {"skyvane.new", "new client"},
+                          {"old/skyvane.new", "wrong one"},
+                          {"skyvane.exe", "not this"}});
+    const QString program = dir.filePath("program");
+    writeFile(program + "/skyvane.new", "left from an interrupted update");
+
+    ZipComponent zip;
+    QCOMPARE(unpackArchive(zip, archive, program, "skyvane.new"), qint16(0));
+    QCOMPARE(tree(program), QStringList({"skyvane.new"}));
+    QCOMPARE(readFile(program + "/skyvane.new"), QByteArray("new client"));
+
+    // An archive without the asked file is a failure, and writes nothing.
+    makeArchive(dir.filePath("other.zip"), {{"readme.txt", "read me"}});
+    const QString empty = dir.filePath("empty");
+    const qint16 result = unpackArchive(zip, dir.filePath("other.zip"), empty, "skyvane.new");
+    QVERIFY(result != 0);
+    QVERIFY(zip.errorDescription(0, result).contains("skyvane.new"));
+    QVERIFY(!QFileInfo::exists(empty));
+}
+
+void TestZipComponent::damagedArchiveLeavesFilesAlone() {
+    QTemporaryDir dir;
+    ZipComponent zip;
+    const QString destination = dir.filePath("dest");
+
+    writeFile(dir.filePath("garbage.zip"), "this is no zip archive at all");
+    qint16 result = unpackArchive(zip, dir.filePath("garbage.zip"), destination, "*.*");
+    QCOMPARE(result, qint16(ZipComponent::ArchiveDamaged));
+    QVERIFY(zip.errorDescription(0, result).contains("garbage.zip"));
+
+    result = unpackArchive(zip, dir.filePath("absent.zip"), destination, "*.*");
+    QCOMPARE(result, qint16(ZipComponent::ArchiveMissing));
+    QVERIFY(!QFileInfo::exists(destination));
+
+    // Flip bytes in the middle of the compressed data: the entry fails its check while being
+    // written, and the file already there keeps its content.
+    const QString base = dir.filePath("src");
+    writeFile(base + "/data.tsv", compressible(400000) + noise(200000, 3));
+    const QString archive = dir.filePath("pack.zip");
+    QCOMPARE(zipFolder(zip, archive, base, "*.*"), qint16(0));
+    QByteArray bytes = readFile(archive);
+    for (int i = bytes.size() / 2; i < bytes.size() / 2 + 64; ++i)
+        bytes[i] = char(~bytes[i]);
+    writeFile(archive, bytes);
+    writeFile(destination + "/data.tsv", "previous content");
+
+    result = unpackArchive(zip, archive, destination, "*.*");
+    QCOMPARE(result, qint16(ZipComponent::ArchiveDamaged));
+    QVERIFY(zip.errorDescription(0, result).contains("data.tsv"));
+    QCOMPARE(tree(destination), QStringList({"data.tsv"}));
+    QCOMPARE(readFile(destination + "/data.tsv"), QByteArray("previous content"));
+}
+
+void TestZipComponent::climbingEntryIsRefused_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("dot-dot slash") << "../evil.txt";
+    QTest::newRow("dot-dot backslash") << "..\\evil.txt";
+    QTest::newRow("climbs after a folder") << "sub/../../evil.txt";
+    QTest::newRow("backslash root") << "\\evil.txt";
+    QTest::newRow("drive letter") << "C:/evil.txt";
+    QTest::newRow("drive relative") << "c:evil.txt";
+    QTest::newRow("dots and blanks") << ".. /evil.txt";
+}
+
+void TestZipComponent::climbingEntryIsRefused() {
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("pack.zip");
+    makeArchive(archive, {{"good.txt", "fine"}, {name, "escaped"}, {"later.txt", "fine"}});
+    const QString destination = dir.filePath("a/b");
+
+    ZipComponent zip;
+    const qint16 result = unpackArchive(zip, archive, destination, "*.*");
+    QCOMPARE(result, qint16(ZipComponent::UnsafeEntry));
+    QVERIFY2(zip.errorDescription(0, result).contains(name),
+             qPrintable(zip.errorDescription(0, result)));
+    QCOMPARE(tree(dir.path()), QStringList({"pack.zip"}));
+}
+
+void TestZipComponent::foldersInsideTheDestinationAreRecreated() {
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("pack.zip");
+    const QString outside = dir.filePath("outside.txt");
+    makeArchive(archive, {{"top.txt", "1"},
+                          {"reports/", ""},
+                          {"reports\\daily.txt", "2"},
+                          {"reports/x/../weekly.txt", "3"},
+                          {"./dot.txt", "4"}});
+    const QString destination = dir.filePath("dest");
+    ZipComponent zip;
+    QCOMPARE(unpackArchive(zip, archive, destination, "*.*"), qint16(0));
+    QCOMPARE(tree(destination), QStringList({"dot.txt", "reports/", "reports/daily.txt",
+                                             "reports/weekly.txt", "top.txt"}));
+    QCOMPARE(readFile(destination + "/reports/weekly.txt"), QByteArray("3"));
+    QVERIFY(!QFile::exists(outside));
+}
+
+void TestZipComponent::unwritableDestination() {
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("pack.zip");
+    makeArchive(archive, {{"a.txt", "a"}, {"b.txt", "b"}});
+    writeFile(dir.filePath("plainfile"), "a file where a folder should be");
+
+    ZipComponent zip;
+    qint16 result = unpackArchive(zip, archive, dir.filePath("plainfile/dest"), "*.*");
+    QCOMPARE(result, qint16(ZipComponent::CannotCreateFolder));
+    QVERIFY(zip.errorDescription(0, result).contains("plainfile"));
+
+    // A folder in the way of a file: the file fails, the folder is untouched.
+    const QString destination = dir.filePath("dest");
+    QVERIFY(QDir().mkpath(destination + "/b.txt"));
+    result = unpackArchive(zip, archive, destination, "*.*");
+    QCOMPARE(result, qint16(ZipComponent::CannotWriteFile));
+    QVERIFY(zip.errorDescription(0, result).contains("b.txt"));
+    QVERIFY(QFileInfo(destination + "/b.txt").isDir());
+}
+
+void TestZipComponent::existingArchiveIsReplaced() {
+    QTemporaryDir dir;
+    const QString base = dir.filePath("MissionData");
+    const QString archive = dir.filePath("MissionPackIn.zip");
+    writeFile(base + "/old1.tsv", "1");
+    writeFile(base + "/old2.tsv", "2");
+    ZipComponent zip;
+    QCOMPARE(zipFolder(zip, archive, base, "*.*"), qint16(0));
+
+    QVERIFY(QFile::remove(base + "/old1.tsv"));
+    QVERIFY(QFile::remove(base + "/old2.tsv"));
+    writeFile(base + "/new.tsv", "3");
+    QCOMPARE(zipFolder(zip, archive, base, "*.*"), qint16(0));
+    QCOMPARE(archiveNames(archive), QStringList({"new.tsv"}));
+
+    writeFile(archive, "not an archive");
+    QCOMPARE(zipFolder(zip, archive, base, "*.*"), qint16(0));
+    QCOMPARE(archiveNames(archive), QStringList({"new.tsv"}));
+    QCOMPARE(tree(dir.path()),
+             QStringList({"MissionData/", "MissionData/new.tsv", "MissionPackIn.zip"}));
+
+    // An archive lying in the base folder is never packed into itself.
+    const QString inside = base + "/pack.zip";
+    QCOMPARE(zipFolder(zip, inside, base, "*.*"), qint16(0));
+    QCOMPARE(zipFolder(zip, inside, base, "*.*"), qint16(0));
+    QCOMPARE(archiveNames(inside), QStringList({"new.tsv"}));
+}
+
+void TestZipComponent::abortStopsBothOperations() {
+    QTemporaryDir dir;
+    writeFile(dir.filePath("src/a.txt"), "a");
+    ZipComponent zip;
+    zip.setAbort(true);
+    QCOMPARE(zipFolder(zip, dir.filePath("a.zip"), dir.filePath("src"), "*.*"),
+             qint16(ZipComponent::Aborted));
+    QVERIFY(!QFile::exists(dir.filePath("a.zip")));
+    zip.setAbort(false);
+    QCOMPARE(zipFolder(zip, dir.filePath("a.zip"), dir.filePath("src"), "*.*"), qint16(0));
+    zip.setAbort(true);
+    QCOMPARE(unpackArchive(zip, dir.filePath("a.zip"), dir.filePath("out"), "*.*"),
+             qint16(ZipComponent::Aborted));
+    QVERIFY(!QFileInfo::exists(dir.filePath("out")));
+}
+
+QTEST_GUILESS_MAIN(TestZipComponent)
+#include "test_zipcomponent.moc"
