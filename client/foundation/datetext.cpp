@@ -33,6 +33,25 @@ bool parseTimePart(const QString& text, QTime* out) {
     return true;
 }
 
+void appendNumber(QByteArray& out, int value) {
+    char digits[12];
+    int n = 0;
+    unsigned int v = value < 0 ? 0u - unsigned(value) : unsigned(value);
+    do {
+        digits[n++] = char('0' + v % 10);
+        v /= 10;
+    } while (v);
+    if (value < 0)
+        out.append('-');
+    while (n)
+        out.append(digits[--n]);
+}
+
+void appendTwoDigits(QByteArray& out, int value) {
+    out.append(char('0' + value / 10));
+    out.append(char('0' + value % 10));
+}
+
 int expandYear(int year, int digits) {
     if (digits > 2)
         return year;
@@ -55,8 +74,7 @@ QString longTime(const QTime& time) {
 }
 
 QString logStamp(const QDateTime& when) {
-    return shortDate(when.date()) + QLatin1Char(' ') + longTime(when.time()) +
-           QStringLiteral(" :");
+    return shortDate(when.date()) + QLatin1Char(' ') + longTime(when.time()) + QStringLiteral(" :");
 }
 
 QString logLine(const QDateTime& when, const QString& text) {
@@ -64,13 +82,34 @@ QString logLine(const QDateTime& when, const QString& text) {
 }
 
 QString dateValue(const QDateTime& value) {
-    const QTime time = value.time();
+    QByteArray text;
+    appendDateValue(text, value.date(), value.time());
+    return QString::fromLatin1(text);
+}
+
+void appendDateValue(QByteArray& out, const QDate& date, const QTime& time) {
     const bool midnight = time.hour() == 0 && time.minute() == 0 && time.second() == 0;
-    if (value.date() == zeroDate && !midnight)
-        return longTime(time);
+    const bool withDate = midnight || date != zeroDate;
+    if (withDate) {
+        int year = 0, month = 0, day = 0;
+        date.getDate(&year, &month, &day);
+        appendNumber(out, month);
+        out.append('/');
+        appendNumber(out, day);
+        out.append('/');
+        appendNumber(out, year);
+    }
     if (midnight)
-        return shortDate(value.date());
-    return shortDate(value.date()) + QLatin1Char(' ') + longTime(time);
+        return;
+    if (withDate)
+        out.append(' ');
+    const int hour12 = time.hour() % 12 == 0 ? 12 : time.hour() % 12;
+    appendNumber(out, hour12);
+    out.append(':');
+    appendTwoDigits(out, time.minute());
+    out.append(':');
+    appendTwoDigits(out, time.second());
+    out.append(time.hour() < 12 ? " AM" : " PM");
 }
 
 QString hourMinute(const QTime& time) {
@@ -91,8 +130,8 @@ bool parseDateTime(const QString& text, QDateTime* out) {
     QString rest;
     QRegularExpressionMatch m = us.match(t);
     if (m.hasMatch()) {
-        date = QDate(expandYear(m.captured(3).toInt(), m.captured(3).size()),
-                     m.captured(1).toInt(), m.captured(2).toInt());
+        date = QDate(expandYear(m.captured(3).toInt(), m.captured(3).size()), m.captured(1).toInt(),
+                     m.captured(2).toInt());
         rest = m.captured(4);
     } else if ((m = iso.match(t)).hasMatch()) {
         date = QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());

@@ -18,6 +18,9 @@ QString logLine(const QDateTime& when, const QString& text);
 // A date value as text: the short date, plus " h:mm:ss AM" only when the time is not midnight.
 // The zero date (12/30/1899) with a time shows the time alone.
 QString dateValue(const QDateTime& value);
+// The same text as dateValue, appended in ASCII to out: for bulk output (.tsv rows), where building
+// a QDateTime and a QString for every value would cost more than the row itself.
+void appendDateValue(QByteArray& out, const QDate& date, const QTime& time);
 // 10:15 PM - the launcher's "h:nn AMPM" form.
 QString hourMinute(const QTime& time);
 
