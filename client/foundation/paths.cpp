@@ -48,6 +48,14 @@ bool isSeparator(QChar c) {
     return c == QLatin1Char('\\') || c == QLatin1Char('/');
 }
 
+QString executableName(const QString& program) {
+#ifdef Q_OS_WIN
+    return program + QStringLiteral(".exe");
+#else
+    return program;
+#endif
+}
+
 } // namespace Paths
 
 bool cMakeDir(const QString& path, QString* error) {
@@ -73,19 +81,18 @@ bool cMakeDir(const QString& path, QString* error) {
 
     QString built;
     int first = 0;
-#ifdef Q_OS_WIN
     const bool unc = path.size() >= 2 && Paths::isSeparator(path[0]) && Paths::isSeparator(path[1]);
     if (unc) {
-        if (parts.size() < 4 || parts[3].isEmpty())
+        // Server and share are never tested or created.
+        if (parts.size() < 4 || parts[2].isEmpty() || parts[3].isEmpty())
             return fail(QStringLiteral("Invalid network path (no share): %1").arg(path));
         built = QString(sep) + sep + parts[2] + sep + parts[3] + sep;
         first = 4;
-    }
-#else
-    // A leading separator is the root of the file system.
-    if (!path.isEmpty() && Paths::isSeparator(path[0]))
+    } else if (!path.isEmpty() && Paths::isSeparator(path[0])) {
+        // A single leading separator is the root (of the current drive on Windows); dropping it
+        // would create the folders below the current folder instead.
         built = sep;
-#endif
+    }
     for (int i = first; i < parts.size(); ++i) {
         const QString& part = parts[i];
         if (part.isEmpty())

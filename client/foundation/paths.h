@@ -21,12 +21,15 @@ QString toNative(const QString& path);
 
 bool isSeparator(QChar c);
 
+// A program's file name on this platform: "skyvane" here, "skyvane.exe" on Windows.
+QString executableName(const QString& program);
+
 } // namespace Paths
 
-// Creates every missing folder of path, from the top down. On Windows "\\server\share" is never
-// tested or created and a drive ("C:") is never tested; on POSIX a leading separator stays the
-// root. Returns false with a description in *error at the first level that cannot be created
-// (the levels above stay), or for a UNC path without a share.
+// Creates every missing folder of path, from the top down. "\\server\share" is never tested or
+// created, a drive ("C:") is never tested, and a single leading separator stays the root.
+// Returns false with a description in *error at the first level that cannot be created (the
+// levels above stay), or for a network path without a share.
 bool cMakeDir(const QString& path, QString* error = nullptr);
 
 // Cuts path at its last separator (the first character is never taken as one): returns what

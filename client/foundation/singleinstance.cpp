@@ -32,13 +32,21 @@ bool SingleInstance::activatePrevious(int timeoutMs) {
     socket.connectToServer(m_channel);
     if (!socket.waitForConnected(timeoutMs))
         return false;
+    // Someone holds the channel, so an earlier instance runs. It may be busy in a long mission
+    // and answer late: the request waits in the channel and this instance ends all the same.
     socket.write(activateRequest);
-    if (!socket.waitForBytesWritten(timeoutMs))
-        return false;
-    // The answer tells that the first instance has seen the request.
-    const bool answered = socket.waitForReadyRead(timeoutMs);
+    if (socket.waitForBytesWritten(timeoutMs))
+        socket.waitForReadyRead(timeoutMs);
     socket.disconnectFromServer();
-    return answered;
+    return true;
+}
+
+bool SingleInstance::isAnswering(int timeoutMs) const {
+    QLocalSocket socket;
+    socket.connectToServer(m_channel);
+    const bool connected = socket.waitForConnected(timeoutMs);
+    socket.abort();
+    return connected;
 }
 
 bool SingleInstance::listen() {
@@ -47,6 +55,9 @@ bool SingleInstance::listen() {
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server->listen(m_channel)) {
+        // Never take the channel from a live instance (two starts at the same moment).
+        if (isAnswering(500))
+            return false;
         // A channel left behind by a program that crashed: nobody answered it, so take it over.
         QLocalServer::removeServer(m_channel);
         if (!m_server->listen(m_channel))
@@ -59,13 +70,18 @@ bool SingleInstance::listen() {
 void SingleInstance::onNewConnection() {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            const QByteArray request = socket->readAll();
-            if (request.contains("activate")) {
-                socket->write("ok\n");
-                socket->flush();
-                emit activationRequested();
-            }
-        });
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onRequest(socket); });
+        // A request sent while this instance was busy is already waiting.
+        if (socket->bytesAvailable() > 0)
+            onRequest(socket);
     }
+}
+
+void SingleInstance::onRequest(QLocalSocket* socket) {
+    const QByteArray request = socket->readAll();
+    if (!request.contains("activate"))
+        return;
+    socket->write("ok\n");
+    socket->flush();
+    emit activationRequested();
 }

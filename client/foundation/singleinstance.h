@@ -4,6 +4,10 @@
 #include <QString>
 
 class QLocalServer;
+class QLocalSocket;
+
+// The name under which the windowed client guards its program folder; the updater looks for it.
+constexpr char ClientInstanceName[] = "skyvane";
 
 // Keeps a second copy of a program from running beside the first in the same program folder:
 // the second start asks the first (over a local channel named after the folder) to restore and
@@ -15,10 +19,15 @@ public:
                    QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // True when an earlier instance answered and was asked to come forward: this one must end.
+    // True when an earlier instance holds the channel and was asked to come forward: this one
+    // must end. A busy earlier instance serves the request when its event loop runs again.
     bool activatePrevious(int timeoutMs = 2000);
 
-    // Starts answering later starts. False when the channel cannot be opened.
+    // True when an instance holds the channel; asks it nothing.
+    bool isAnswering(int timeoutMs = 2000) const;
+
+    // Starts answering later starts. False when the channel cannot be opened, or when another
+    // live instance holds it.
     bool listen();
 
     QString channelName() const;
@@ -28,6 +37,7 @@ signals:
 
 private:
     void onNewConnection();
+    void onRequest(QLocalSocket* socket);
 
     QString m_channel;
     QLocalServer* m_server = nullptr;

@@ -74,14 +74,17 @@ void WriteStatus(const QString& text) {
     StatusLog::instance().writeStatus(text);
 }
 
-void ClearDebugLogs() {
+QStringList ClearDebugLogs() {
+    QStringList problems;
     const char* names[] = {"debug.log", "debugSend.log", "debugRecd.log", "debugFTP.log"};
     for (const char* name : names) {
         const QString path = Paths::inProgramFolder(QString::fromLatin1(name));
+        QFile file(path);
         // A log that cannot be removed stays; the run appends to it.
-        if (QFile::exists(path))
-            QFile::remove(path);
+        if (file.exists() && !file.remove())
+            problems << QStringLiteral("Cannot delete %1: %2").arg(path, file.errorString());
     }
+    return problems;
 }
 
 QString debugLogForm(const QString& entry) {

@@ -3,6 +3,7 @@
 #include "client/foundation/statuswriter.h"
 
 #include <QString>
+#include <QStringList>
 
 class Clock;
 class QStringListModel;
@@ -48,8 +49,10 @@ private:
 void WriteStatus(const QString& text);
 
 // Debug logs of the windowed client (debug.log, debugSend.log, debugRecd.log, debugFTP.log), in
-// the program folder, deleted at every start.
-void ClearDebugLogs();
+// the program folder, deleted at every start. ClearDebugLogs returns a line for each log that
+// could not be deleted, for the caller to report once the status list shows; the run goes on
+// with the old file.
+QStringList ClearDebugLogs();
 void WriteDebugMessage(const QString& entry, bool isSent);
 void WriteFtpDebug(const QString& text);
 
