@@ -1,0 +1,51 @@
+// Runs the single-instance guard the way the client's start-up does and records in a file what
+// happened: singleinstance_helper <program folder> <record file> [busy ms] [ask timeout ms]
+#include "client/foundation/singleinstance.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QThread>
+#include <QTimer>
+
+namespace {
+QString recordPath;
+
+void record(const QString& line) {
+    QFile file(recordPath);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
+        file.write(QString("%1 %2\n").arg(QCoreApplication::applicationPid()).arg(line).toUtf8());
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 3)
+        return 2;
+    recordPath = args[2];
+    const int busyMs = args.value(3).toInt();
+    const int askTimeoutMs = args.size() > 4 ? args[4].toInt() : 2000;
+
+    SingleInstance guard("sitest", args[1]);
+    if (guard.activatePrevious(askTimeoutMs)) {
+        record("asked the first and ended");
+        return 0;
+    }
+    if (!guard.listen()) {
+        record("cannot listen");
+        return 3;
+    }
+    record("listening");
+    QObject::connect(&guard, &SingleInstance::activationRequested, &app, [&app] {
+        record("activationRequested");
+        app.quit();
+    });
+    // A mission that does not yield to the event loop.
+    if (busyMs > 0)
+        QThread::msleep(busyMs);
+    QTimer::singleShot(60000, &app, [&app] {
+        record("nobody asked");
+        app.quit();
+    });
+    return app.exec();
+}

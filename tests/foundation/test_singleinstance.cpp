@@ -1,0 +1,121 @@
+#include "client/foundation/singleinstance.h"
+#include "tests/support/testdata.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestSingleInstance : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void secondStartAsksFirstAndEnds();
+    void busyFirstInstanceStillEndsTheSecond();
+    void channelOfACrashedInstanceIsTakenOver();
+    void otherFolderRunsItsOwnInstance();
+
+private:
+    QProcess* start(const QString& folder, const QStringList& extra = {});
+    QStringList record() const;
+    int count(const QString& what) const;
+
+    QTemporaryDir* m_dir = nullptr;
+    QList<QProcess*> m_processes;
+};
+
+void TestSingleInstance::init() {
+    m_dir = new QTemporaryDir;
+    QVERIFY(m_dir->isValid());
+}
+
+void TestSingleInstance::cleanup() {
+    for (QProcess* p : m_processes) {
+        p->kill();
+        p->waitForFinished(5000);
+        delete p;
+    }
+    m_processes.clear();
+    delete m_dir;
+}
+
+QProcess* TestSingleInstance::start(const QString& folder, const QStringList& extra) {
+    auto* p = new QProcess;
+    m_processes << p;
+    p->start(TestData::program("singleinstance_helper"),
+             QStringList{folder, m_dir->filePath("record.txt")} + extra);
+    return p;
+}
+
+QStringList TestSingleInstance::record() const {
+    QFile file(m_dir->filePath("record.txt"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+int TestSingleInstance::count(const QString& what) const {
+    int n = 0;
+    for (const QString& line : record())
+        n += line.endsWith(what) ? 1 : 0;
+    return n;
+}
+
+void TestSingleInstance::secondStartAsksFirstAndEnds() {
+    const QString folder = m_dir->filePath("program");
+    QProcess* first = start(folder);
+    QVERIFY(first->waitForStarted());
+    const QString firstPid = QString::number(first->processId());
+    QTRY_COMPARE_WITH_TIMEOUT(count("listening"), 1, 20000);
+    QProcess* second = start(folder);
+    QVERIFY(second->waitForStarted());
+    const QString secondPid = QString::number(second->processId());
+    QVERIFY(second->waitForFinished(20000));
+    QCOMPARE(second->exitCode(), 0);
+    QVERIFY(first->waitForFinished(20000));
+    QStringList lines = record();
+    lines.sort();
+    QStringList expected{firstPid + " listening", firstPid + " activationRequested",
+                         secondPid + " asked the first and ended"};
+    expected.sort();
+    QCOMPARE(lines, expected);
+}
+
+void TestSingleInstance::busyFirstInstanceStillEndsTheSecond() {
+    const QString folder = m_dir->filePath("program");
+    // The first sleeps longer than the second waits for an answer.
+    QProcess* first = start(folder, {"3000"});
+    QTRY_COMPARE_WITH_TIMEOUT(count("listening"), 1, 20000);
+    QProcess* second = start(folder, {"0", "300"});
+    QVERIFY(second->waitForFinished(20000));
+    QCOMPARE(count("asked the first and ended"), 1);
+    // The request waited in the channel until the first was free again.
+    QVERIFY(first->waitForFinished(20000));
+    QCOMPARE(count("activationRequested"), 1);
+    QCOMPARE(count("listening"), 1);
+}
+
+void TestSingleInstance::channelOfACrashedInstanceIsTakenOver() {
+    const QString folder = m_dir->filePath("program");
+    QProcess* first = start(folder);
+    QTRY_COMPARE_WITH_TIMEOUT(count("listening"), 1, 20000);
+    first->kill();
+    QVERIFY(first->waitForFinished(20000));
+    QProcess* second = start(folder);
+    QTRY_COMPARE_WITH_TIMEOUT(count("listening"), 2, 20000);
+    QCOMPARE(second->state(), QProcess::Running);
+    QCOMPARE(count("asked the first and ended"), 0);
+    QVERIFY(SingleInstance("sitest", folder).isAnswering());
+}
+
+void TestSingleInstance::otherFolderRunsItsOwnInstance() {
+    start(m_dir->filePath("one"));
+    QTRY_COMPARE_WITH_TIMEOUT(count("listening"), 1, 20000);
+    start(m_dir->filePath("two"));
+    QTRY_COMPARE_WITH_TIMEOUT(count("listening"), 2, 20000);
+    QCOMPARE(count("asked the first and ended"), 0);
+    QVERIFY(!SingleInstance("sitest", m_dir->filePath("three")).isAnswering(500));
+}
+
+QTEST_GUILESS_MAIN(TestSingleInstance)
+#include "test_singleinstance.moc"
