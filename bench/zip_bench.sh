@@ -1,0 +1,119 @@
+#!/bin/bash
+# Zips and unpacks a folder of a few hundred MB of mixed data with the client's zip component
+# and with Info-ZIP (zip -9, unzip), and prints wall time, peak memory and archive size.
+# Targets: within 1.2x of Info-ZIP's time, peak memory under 100 MB.
+#
+#   bench/zip_bench.sh                 build into build-bench, ~300 MB of data, best of 3 runs
+#   BUILD_DIR=... SIZE_MB=... REPEAT=... WORK_DIR=... bench/zip_bench.sh
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD_DIR=${BUILD_DIR:-$ROOT/build-bench}
+SIZE_MB=${SIZE_MB:-300}
+REPEAT=${REPEAT:-3}
+
+missing=()
+command -v zip >/dev/null || missing+=(zip)
+command -v unzip >/dev/null || missing+=(unzip)
+[ -x /usr/bin/time ] || missing+=(time)
+if [ ${#missing[@]} -gt 0 ]; then
+    apt-get update
+    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DSKYVANE_BUILD_BENCH=ON >/dev/null
+cmake --build "$BUILD_DIR" -j2 --target zipbench >/dev/null
+ZIPBENCH=$BUILD_DIR/bin/zipbench
+
+WORK=${WORK_DIR:-$(mktemp -d)}
+[ -n "${WORK_DIR:-}" ] || trap 'rm -rf "$WORK"' EXIT
+DATA=$WORK/data
+mkdir -p "$DATA"
+
+# Mixed data, all files directly in one folder: half log-like text (compresses well), a
+# quarter random bytes (does not compress), a quarter base64 text (compresses a little), and
+# a few hundred small files.
+echo "Generating about $SIZE_MB MB in $DATA"
+/usr/bin/python3 - "$DATA" "$SIZE_MB" <<'EOF'
+import base64, os, random, sys
+folder, total = sys.argv[1], int(sys.argv[2]) * 1024 * 1024
+rng = random.Random(42)
+def text_file(path, size):
+    items = ["COFFEE", "BAGEL", "MUFFIN", "TEA", "JUICE", "SANDWICH", "SALAD", "SOUP"]
+    with open(path, "w", newline="") as f:
+        written = 0
+        while written < size:
+            lines = []
+            for _ in range(1000):
+                lines.append("%d/%d/2026 %d:%02d:%02d PM\t%06d\t%s\t%d\t%.2f\tstore %04d\r\n" % (
+                    rng.randint(1, 12), rng.randint(1, 28), rng.randint(1, 12),
+                    rng.randint(0, 59), rng.randint(0, 59), rng.randint(0, 999999),
+                    rng.choice(items), rng.randint(1, 9), rng.random() * 100,
+                    rng.randint(1, 300)))
+            chunk = "".join(lines)
+            f.write(chunk)
+            written += len(chunk)
+def random_file(path, size):
+    with open(path, "wb") as f:
+        f.write(os.urandom(size))
+def base64_file(path, size):
+    with open(path, "wb") as f:
+        f.write(base64.encodebytes(os.urandom(size * 3 // 4)))
+quarter = total // 4
+for i in range(8):
+    text_file(os.path.join(folder, "sales%02d.tsv" % i), quarter * 2 // 8)
+for i in range(4):
+    random_file(os.path.join(folder, "photo%02d.jpg" % i), quarter // 4)
+for i in range(4):
+    base64_file(os.path.join(folder, "mail%02d.b64" % i), quarter * 3 // 4 // 4)
+for i in range(300):
+    text_file(os.path.join(folder, "small%03d.txt" % i), rng.randint(4, 100) * 1024)
+EOF
+echo "Data: $(du -sm "$DATA" | cut -f1) MB in $(ls "$DATA" | wc -l) files"
+
+# Runs a command REPEAT times; prints the best wall time (s) and the highest peak RSS (KB).
+measure() {
+    local best="" peak=0 t rss
+    for _ in $(seq "$REPEAT"); do
+        [ -z "${PREPARE:-}" ] || eval "$PREPARE"
+        /usr/bin/time -v -o "$WORK/time.txt" "$@" >/dev/null
+        t=$(awk -F': ' '/Elapsed \(wall clock\)/ {
+                n = split($2, p, ":"); s = 0
+                for (i = 1; i <= n; i++) s = s * 60 + p[i]
+                print s }' "$WORK/time.txt")
+        rss=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$WORK/time.txt")
+        if [ -z "$best" ] || awk "BEGIN {exit !($t < $best)}"; then best=$t; fi
+        [ "$rss" -gt "$peak" ] && peak=$rss
+    done
+    echo "$best $peak"
+}
+
+cd "$DATA"
+PREPARE="rm -f '$WORK/info.zip'"
+read -r zt_info zm_info < <(measure zip -q -9 "$WORK/info.zip" -- *)
+PREPARE="rm -f '$WORK/ours.zip'"
+read -r zt_ours zm_ours < <(measure "$ZIPBENCH" zip "$WORK/ours.zip" "$DATA")
+cd "$WORK"
+PREPARE="rm -rf '$WORK/out_info'"
+read -r ut_info um_info < <(measure unzip -q -o "$WORK/info.zip" -d "$WORK/out_info")
+PREPARE="rm -rf '$WORK/out_ours'"
+read -r ut_ours um_ours < <(measure "$ZIPBENCH" unpack "$WORK/ours.zip" "$WORK/out_ours")
+
+diff -r "$DATA" "$WORK/out_ours" >/dev/null || { echo "FAIL: unpacked files differ"; exit 1; }
+diff -r "$DATA" "$WORK/out_info" >/dev/null || { echo "FAIL: Info-ZIP round trip differs"; exit 1; }
+
+size_info=$(( $(stat -c %s "$WORK/info.zip") / 1048576 ))
+size_ours=$(( $(stat -c %s "$WORK/ours.zip") / 1048576 ))
+status=0
+report() { # name ours_t info_t ours_kb info_kb
+    local ratio verdict=ok
+    ratio=$(awk "BEGIN {printf \"%.2f\", $2 / $3}")
+    if awk "BEGIN {exit !($2 > 1.2 * $3)}" || [ "$4" -ge 102400 ]; then verdict=MISSED; status=1; fi
+    printf "%-7s ours %7.2f s %6d MB   Info-ZIP %7.2f s %6d MB   time ratio %s  %s\n" \
+        "$1" "$2" $(( $4 / 1024 )) "$3" $(( $5 / 1024 )) "$ratio" "$verdict"
+}
+echo "Best of $REPEAT runs, peak resident memory:"
+report zip "$zt_ours" "$zt_info" "$zm_ours" "$zm_info"
+report unpack "$ut_ours" "$ut_info" "$um_ours" "$um_info"
+echo "Archive size: ours $size_ours MB, Info-ZIP $size_info MB"
+exit $status
