@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class TransferHost;
+
+// Fetches the named Mission Pack from the store folder, unpacks it into MissionData (emptied
+// first), runs its missions and sends MissionPackIn.zip back. True only when all of that
+// succeeded; the session then answers "E31", otherwise "E32".
+bool ProcessMissionPack(TransferHost& host, const QString& packName);
+
+// Runs the missions of the list in order, then zips MissionData into MissionPackIn.zip and
+// uploads it. True when the return pack was made and uploaded.
+bool ProcessMissions(TransferHost& host, const QStringList& missionNames);
