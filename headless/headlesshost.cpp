@@ -1,0 +1,60 @@
+#include "headless/headlesshost.h"
+
+#include "client/transfer/ftpclient.h"
+#include "client/transfer/zipcomponent.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+HeadlessHost::HeadlessHost(const QString& programFolder, StatusWriter& status)
+    : m_programFolder(programFolder), m_status(status), m_FtpObject(new FtpClient),
+      m_ZipObject(new ZipComponent) {}
+
+HeadlessHost::~HeadlessHost() = default;
+
+void HeadlessHost::writeStatus(const QString& text) {
+    m_status.writeStatus(text);
+}
+
+TransferHost::Variant HeadlessHost::variant() const {
+    Variant v;
+    v.waitForCompletion = false;
+    v.passiveFallback = true;
+    v.pumpBeforeMission = false;
+    v.runGetData = false;
+    return v;
+}
+
+FtpClient& HeadlessHost::ftp() {
+    return *m_FtpObject;
+}
+
+ZipComponent& HeadlessHost::zip() {
+    return *m_ZipObject;
+}
+
+QString HeadlessHost::programFolder() const {
+    return m_programFolder;
+}
+
+bool HeadlessHost::passiveMode() const {
+    return true; // not read: the fallback tries passive, then active
+}
+
+void HeadlessHost::sleepMs(int ms) {
+    QThread::msleep(ms);
+}
+
+void HeadlessHost::pumpEvents() {
+    QCoreApplication::processEvents();
+}
+
+void HeadlessHost::setPulse(bool) {}
+
+bool HeadlessHost::ftpDone() const {
+    return true;
+}
+
+void HeadlessHost::clearFtpDone() {}
+
+void HeadlessHost::processGetData(const QString&) {}

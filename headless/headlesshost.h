@@ -1,0 +1,35 @@
+#pragma once
+
+#include "client/transfer/transferhost.h"
+
+#include <memory>
+
+class FtpClient;
+class ZipComponent;
+
+// The transfer and mission procedures as vanelet runs them: no events handled, transfers end
+// when their call returns, passive mode with an active second try, no data extraction.
+class HeadlessHost : public TransferHost {
+public:
+    HeadlessHost(const QString& programFolder, StatusWriter& status);
+    ~HeadlessHost() override;
+
+    void writeStatus(const QString& text) override;
+    Variant variant() const override;
+    FtpClient& ftp() override;
+    ZipComponent& zip() override;
+    QString programFolder() const override;
+    bool passiveMode() const override;
+    void sleepMs(int ms) override;
+    void pumpEvents() override;
+    void setPulse(bool on) override;
+    bool ftpDone() const override;
+    void clearFtpDone() override;
+    void processGetData(const QString& missionPath) override;
+
+private:
+    QString m_programFolder;
+    StatusWriter& m_status;
+    std::unique_ptr<FtpClient> m_FtpObject;
+    std::unique_ptr<ZipComponent> m_ZipObject;
+};
