@@ -1,0 +1,26 @@
+#include "client/display/widgetprompter.h"
+#include "client/session/clientapp.h"
+#include "client/session/dialler.h"
+#include "client/session/frmmain.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    WidgetPrompter prompter;
+    Prompter::setCurrent(&prompter);
+    const std::unique_ptr<Dialler> dialler = Dialler::createDefault();
+
+    ClientApp::Options options;
+    options.arguments = application.arguments().mid(1);
+    options.dialler = dialler.get();
+    ClientApp client(options);
+    if (!client.StartClient())
+        return 0;
+    // Start-up may already have ended the client (no connection to dial, for one).
+    if (client.mainWindow())
+        application.exec();
+    client.terminate();
+    Prompter::setCurrent(nullptr);
+    return 0;
+}

@@ -1,0 +1,24 @@
+#include "client/session/sessionprocedures.h"
+
+#include "client/foundation/statuslog.h"
+
+SessionProcedures::~SessionProcedures() = default;
+
+bool UnavailableProcedures::uploadFile(const QString&, const QString& remoteName) {
+    WriteStatus(QStringLiteral("Upload of ") + remoteName +
+                QStringLiteral(" is not available in this build"));
+    return false;
+}
+
+void UnavailableProcedures::autoUpdateClient() {
+    WriteStatus(QStringLiteral("Auto Update is not available in this build"));
+}
+
+bool UnavailableProcedures::processMissionPack(const QString& packName) {
+    WriteStatus(QStringLiteral("Mission Pack ") + packName +
+                QStringLiteral(" cannot be processed: Mission Packs are not available in this "
+                               "build"));
+    return false;
+}
+
+void UnavailableProcedures::abortTransfers() {}

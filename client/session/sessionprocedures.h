@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+// The work behind the server's commands that lies outside the session itself: the upload of
+// transact.log (E07, E08, E37), the self-update (E10) and the Mission Pack (E30). The dispatcher
+// calls these; each reports its own steps and failures through WriteStatus.
+class SessionProcedures {
+public:
+    virtual ~SessionProcedures();
+
+    // Uploads localPath into the store folder on the FTP server as remoteName. True on success.
+    virtual bool uploadFile(const QString& localPath, const QString& remoteName) = 0;
+
+    // Update step 1: fetches and unpacks the new client, then sends its own answer ("E11",
+    // "E12" or "E28") through SessionClient::sendCode.
+    virtual void autoUpdateClient() = 0;
+
+    // Fetches the named pack, runs its missions and returns the results. True when the results
+    // went back; the dispatcher then answers "E31", otherwise "E32".
+    virtual bool processMissionPack(const QString& packName) = 0;
+
+    // Asks a transfer or archive operation under way to stop (the client is closing).
+    virtual void abortTransfers() = 0;
+};
+
+// Stands in until the transfer, update and mission procedures are built into the client: it
+// says so in the status list and never reports success.
+class UnavailableProcedures : public SessionProcedures {
+public:
+    bool uploadFile(const QString& localPath, const QString& remoteName) override;
+    void autoUpdateClient() override;
+    bool processMissionPack(const QString& packName) override;
+    void abortTransfers() override;
+};
