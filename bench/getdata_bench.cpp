@@ -1,0 +1,30 @@
+// Runs one getdata mission from the command line, for timing against other exporters:
+//   getdata_bench MISSION.ini
+// Status lines go to standard error; the .tsv is written beside the mission file.
+#include "client/foundation/statuswriter.h"
+#include "client/missions/getdata.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <cstdio>
+
+namespace {
+class StderrStatus : public StatusWriter {
+public:
+    void writeStatus(const QString& text) override {
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    }
+};
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() != 2) {
+        std::fprintf(stderr, "usage: getdata_bench MISSION.ini\n");
+        return 2;
+    }
+    StderrStatus status;
+    ProcessGetData(args.at(1), status);
+    return 0;
+}
