@@ -1,9 +1,10 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <memory>
+
+class Dialler;
 
 // Lists the computer's dial-up entries for the settings dialog. Each platform has its own back
 // end; tests put in their own.
@@ -24,25 +25,22 @@ public:
     virtual Result listEntries() = 0;
 };
 
-// The back end of the running platform: the Windows phone book on Windows, NetworkManager's
-// command-line client elsewhere.
+// The back end of the running platform: the Windows phone book on Windows, the platform's
+// dialler elsewhere.
 std::unique_ptr<DialupEntryLister> platformDialupEntryLister();
 
-// Asks NetworkManager's nmcli for its connections that are brought up on demand (mobile
-// broadband, PPPoE, DSL, Bluetooth, VPN). Without nmcli or a running NetworkManager the list is
-// empty: there is nothing to dial then, and LAN is the only choice.
-class NmcliEntryLister : public DialupEntryLister {
+// The connection names a dialler knows (NetworkManager's dial-on-demand connections through
+// nmcli). When it has none to give, or no way to ask, the list is empty and LAN is the only
+// choice; there is no Windows version to complain about.
+class DiallerEntryLister : public DialupEntryLister {
 public:
-    explicit NmcliEntryLister(const QString& program = QStringLiteral("nmcli"));
+    explicit DiallerEntryLister(std::unique_ptr<Dialler> dialler);
+    ~DiallerEntryLister() override;
     Result listEntries() override;
 
 private:
-    QString m_program;
+    std::unique_ptr<Dialler> m_dialler;
 };
-
-// The names of dial-on-demand connections in the terse output of
-// "nmcli -t -e yes -f NAME,TYPE connection show", in the order listed.
-QStringList parseNmcliConnections(const QByteArray& output);
 
 #ifdef Q_OS_WIN
 // The Windows major version as GetVersionExA reports it, 0 when it cannot be read.

@@ -1,7 +1,8 @@
 #include "setup/frmpass.h"
 
 #include "client/foundation/prompter.h"
-#include "setup/twips.h"
+#include "client/session/twips.h"
+#include "setup/windowplace.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -16,17 +17,17 @@ FrmPass::FrmPass(Prompter& prompter, QWidget* parent) : QWidget(parent), m_promp
     setWindowTitle(QStringLiteral("Enter Password"));
 
     auto* label = new QLabel(QStringLiteral("Password:"), this);
-    label->setGeometry(twipsRect(360, 240, 1815, 255));
+    label->setGeometry(Twips::rect(360, 240, 1815, 255));
 
     m_txtPass = new QLineEdit(this);
     m_txtPass->setObjectName(QStringLiteral("txtPass"));
-    m_txtPass->setGeometry(twipsRect(360, 480, 3495, 285));
+    m_txtPass->setGeometry(Twips::rect(360, 480, 3495, 285));
     m_txtPass->setEchoMode(QLineEdit::Password);
     m_txtPass->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
 
     m_cmdPass = new QPushButton(QStringLiteral("&OK"), this);
     m_cmdPass->setObjectName(QStringLiteral("cmdPass"));
-    m_cmdPass->setGeometry(twipsRect(2520, 840, 1335, 495));
+    m_cmdPass->setGeometry(Twips::rect(2520, 840, 1335, 495));
 
     setTabOrder(m_txtPass, m_cmdPass);
     m_txtPass->setFocus();

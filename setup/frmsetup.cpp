@@ -1,8 +1,9 @@
 #include "setup/frmsetup.h"
 
 #include "client/foundation/prompter.h"
+#include "client/session/twips.h"
 #include "setup/dialupentries.h"
-#include "setup/twips.h"
+#include "setup/windowplace.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -26,8 +27,8 @@ QFrame* addLine(QWidget* parent, int left, int top, int right) {
     auto* line = new QFrame(parent);
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
-    line->setGeometry(twipsToPixels(left), twipsToPixels(top) - 1,
-                      twipsToPixels(right) - twipsToPixels(left), 2);
+    line->setGeometry(Twips::toPixels(left), Twips::toPixels(top) - 1,
+                      Twips::toPixels(right) - Twips::toPixels(left), 2);
     return line;
 }
 
@@ -66,32 +67,32 @@ void FrmSetup::buildControls() {
     // The frame goes first so that it lies beneath the fields.
     auto* frame = new QFrame(this);
     frame->setFrameShape(QFrame::Box);
-    frame->setGeometry(twipsRect(120, 120, 4935, 4935));
+    frame->setGeometry(Twips::rect(120, 120, 4935, 4935));
     frame->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    addFieldLabel(QStringLiteral("ID:"), twipsRect(1200, 360, 495, 255));
-    m_txtID = addTextBox(this, "txtID", twipsRect(1800, 360, 615, 285));
-    addFieldLabel(QStringLiteral("Pass:"), twipsRect(1200, 720, 495, 255));
-    m_txtPass = addTextBox(this, "txtPass", twipsRect(1800, 720, 1335, 285));
+    addFieldLabel(QStringLiteral("ID:"), Twips::rect(1200, 360, 495, 255));
+    m_txtID = addTextBox(this, "txtID", Twips::rect(1800, 360, 615, 285));
+    addFieldLabel(QStringLiteral("Pass:"), Twips::rect(1200, 720, 495, 255));
+    m_txtPass = addTextBox(this, "txtPass", Twips::rect(1800, 720, 1335, 285));
 
-    addFieldLabel(QStringLiteral("Connection:"), twipsRect(480, 1080, 1215, 255));
+    addFieldLabel(QStringLiteral("Connection:"), Twips::rect(480, 1080, 1215, 255));
     m_cboConnections = new QComboBox(this);
     m_cboConnections->setObjectName(QStringLiteral("cboConnections"));
     m_cboConnections->setEditable(true);
     // A typed name is saved as typed; it does not become an entry of the list.
     m_cboConnections->setInsertPolicy(QComboBox::NoInsert);
-    m_cboConnections->setGeometry(twipsRect(1800, 1080, 2055, 315));
+    m_cboConnections->setGeometry(Twips::rect(1800, 1080, 2055, 315));
 
     m_chkUseLan = new QCheckBox(QStringLiteral("&Use LAN"), this);
     m_chkUseLan->setObjectName(QStringLiteral("chkUseLan"));
-    m_chkUseLan->setGeometry(twipsRect(3960, 840, 975, 735));
+    m_chkUseLan->setGeometry(Twips::rect(3960, 840, 975, 735));
 
     addLine(this, 120, 1680, 5040);
 
-    addFieldLabel(QStringLiteral("Server:"), twipsRect(900, 1860, 735, 255));
-    m_txtServer = addTextBox(this, "txtServer", twipsRect(1740, 1860, 2295, 285));
-    addFieldLabel(QStringLiteral("Port:"), twipsRect(660, 2220, 975, 255));
-    m_txtPort = addTextBox(this, "txtPort", twipsRect(1740, 2220, 1335, 285));
+    addFieldLabel(QStringLiteral("Server:"), Twips::rect(900, 1860, 735, 255));
+    m_txtServer = addTextBox(this, "txtServer", Twips::rect(1740, 1860, 2295, 285));
+    addFieldLabel(QStringLiteral("Port:"), Twips::rect(660, 2220, 975, 255));
+    m_txtPort = addTextBox(this, "txtPort", Twips::rect(1740, 2220, 1335, 285));
 
     addLine(this, 180, 2640, 5100);
 
@@ -102,20 +103,20 @@ void FrmSetup::buildControls() {
     m_label7->setFont(noteFont);
     m_label7->setWordWrap(true);
     m_label7->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_label7->setGeometry(twipsRect(360, 2820, 4395, 1335));
+    m_label7->setGeometry(Twips::rect(360, 2820, 4395, 1335));
 
-    addFieldLabel(QStringLiteral("Time To Send:"), twipsRect(360, 4260, 1335, 255));
-    m_txtTimeToSend = addTextBox(this, "txtTimeToSend", twipsRect(1800, 4260, 1335, 285));
-    addFieldLabel(QStringLiteral("Retry After:"), twipsRect(480, 4620, 1215, 255));
-    m_txtMin = addTextBox(this, "txtMin", twipsRect(1800, 4620, 495, 285));
-    addFieldLabel(QStringLiteral("Minutes"), twipsRect(2400, 4620, 1215, 255), Qt::AlignLeft);
+    addFieldLabel(QStringLiteral("Time To Send:"), Twips::rect(360, 4260, 1335, 255));
+    m_txtTimeToSend = addTextBox(this, "txtTimeToSend", Twips::rect(1800, 4260, 1335, 285));
+    addFieldLabel(QStringLiteral("Retry After:"), Twips::rect(480, 4620, 1215, 255));
+    m_txtMin = addTextBox(this, "txtMin", Twips::rect(1800, 4620, 495, 285));
+    addFieldLabel(QStringLiteral("Minutes"), Twips::rect(2400, 4620, 1215, 255), Qt::AlignLeft);
 
     m_cmdSave = new QPushButton(QStringLiteral("&Save"), this);
     m_cmdSave->setObjectName(QStringLiteral("cmdSave"));
-    m_cmdSave->setGeometry(twipsRect(2700, 5220, 1695, 495));
+    m_cmdSave->setGeometry(Twips::rect(2700, 5220, 1695, 495));
     m_cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     m_cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    m_cmdCancel->setGeometry(twipsRect(780, 5220, 1695, 495));
+    m_cmdCancel->setGeometry(Twips::rect(780, 5220, 1695, 495));
 
     QWidget* order[] = {m_txtID,   m_txtPass,       m_cboConnections, m_chkUseLan, m_txtServer,
                         m_txtPort, m_txtTimeToSend, m_txtMin,         m_cmdSave,   m_cmdCancel};

@@ -1,31 +1,21 @@
+#include "client/session/dialler.h"
 #include "setup/dialupentries.h"
 #include "tests/support/tempprogramfolder.h"
 
 #include <QFile>
 #include <QtTest>
 
+#ifndef Q_OS_WIN
+#include "client/session/nmclidialler.h"
+#endif
+
 class TestDialupEntries : public QObject {
     Q_OBJECT
 private slots:
-    void parseKeepsDialOnDemandConnectionsInOrder();
-    void listerRunsNmcli();
-    void listerWithoutNmcliGivesAnEmptyList();
+    void listsDialOnDemandConnectionsOfNmcli();
+    void withoutNmcliTheListIsEmpty();
     void failingNmcliGivesAnEmptyList();
 };
-
-void TestDialupEntries::parseKeepsDialOnDemandConnectionsInOrder() {
-    const QByteArray out = "Wired connection 1:802-3-ethernet\n"
-                           "Store Modem:gsm\n"
-                           "Head\\:Office VPN:vpn\n"
-                           "lo:loopback\n"
-                           "DSL\\\\Line:pppoe\r\n"
-                           "Cafe:802-11-wireless\n"
-                           "\n"
-                           "Phone:bluetooth\n";
-    QCOMPARE(parseNmcliConnections(out),
-             QStringList({"Store Modem", "Head:Office VPN", "DSL\\Line", "Phone"}));
-    QCOMPARE(parseNmcliConnections(QByteArray()), QStringList());
-}
 
 #ifndef Q_OS_WIN
 namespace {
@@ -35,41 +25,48 @@ QString writeScript(const TempProgramFolder& folder, const QByteArray& body) {
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return path;
 }
+
+DialupEntryLister::Result listWith(const QString& program) {
+    DiallerEntryLister lister(std::make_unique<NmcliDialler>(program, 10000));
+    return lister.listEntries();
+}
 } // namespace
 #endif
 
-void TestDialupEntries::listerRunsNmcli() {
+void TestDialupEntries::listsDialOnDemandConnectionsOfNmcli() {
 #ifdef Q_OS_WIN
-    QSKIP("nmcli is not used on Windows");
+    QSKIP("the Windows phone book is read instead");
 #else
     TempProgramFolder folder;
-    // The script answers only the question the lister is meant to ask.
     const QString script =
-        writeScript(folder, "[ \"$*\" = \"-t -e yes -f NAME,TYPE connection show\" ] || exit 2\n"
-                            "printf 'eth:802-3-ethernet\\nDial Out:gsm\\n'\n");
-    NmcliEntryLister lister(script);
-    const DialupEntryLister::Result r = lister.listEntries();
+        writeScript(folder, "case \"$*\" in *'connection show'*) ;; *) exit 2 ;; esac\n"
+                            "printf 'Wired connection 1:802-3-ethernet\\nStore Modem:gsm\\n'\n"
+                            "printf 'Head\\\\:Office:vpn\\nlo:loopback\\nDSL:pppoe\\n'\n");
+    const DialupEntryLister::Result r = listWith(script);
     QCOMPARE(r.outcome, DialupEntryLister::Outcome::Listed);
-    QCOMPARE(r.names, QStringList({"Dial Out"}));
+    QCOMPARE(r.names, QStringList({"Store Modem", "Head:Office", "DSL"}));
 #endif
 }
 
-void TestDialupEntries::listerWithoutNmcliGivesAnEmptyList() {
-    NmcliEntryLister lister(QStringLiteral("no-such-nmcli-here"));
-    const DialupEntryLister::Result r = lister.listEntries();
+void TestDialupEntries::withoutNmcliTheListIsEmpty() {
+#ifdef Q_OS_WIN
+    QSKIP("the Windows phone book is read instead");
+#else
+    TempProgramFolder folder;
+    const DialupEntryLister::Result r = listWith(folder.file("no-such-nmcli"));
     QCOMPARE(r.outcome, DialupEntryLister::Outcome::Listed);
     QVERIFY(r.names.isEmpty());
+#endif
 }
 
 void TestDialupEntries::failingNmcliGivesAnEmptyList() {
 #ifdef Q_OS_WIN
-    QSKIP("nmcli is not used on Windows");
+    QSKIP("the Windows phone book is read instead");
 #else
     TempProgramFolder folder;
     const QString script = writeScript(
         folder, "echo 'Modem:gsm'\necho 'Error: NetworkManager is not running.' >&2\nexit 8\n");
-    NmcliEntryLister lister(script);
-    const DialupEntryLister::Result r = lister.listEntries();
+    const DialupEntryLister::Result r = listWith(script);
     QCOMPARE(r.outcome, DialupEntryLister::Outcome::Listed);
     QVERIFY(r.names.isEmpty());
 #endif

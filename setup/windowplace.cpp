@@ -1,20 +1,13 @@
-#include "setup/twips.h"
+#include "setup/windowplace.h"
+
+#include "client/session/twips.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 
-int twipsToPixels(int twips) {
-    return (twips + 7) / 15;
-}
-
-QRect twipsRect(int left, int top, int width, int height) {
-    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
-                 twipsToPixels(height));
-}
-
 void centreFixedWindow(QWidget* window, int widthTwips, int heightTwips) {
-    window->setFixedSize(twipsToPixels(widthTwips), twipsToPixels(heightTwips));
+    window->setFixedSize(Twips::toPixels(widthTwips), Twips::toPixels(heightTwips));
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect area(QPoint(), window->size());
         area.moveCenter(screen->availableGeometry().center());
