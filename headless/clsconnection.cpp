@@ -8,8 +8,8 @@
 
 clsConnection::clsConnection(const QString& host, qint32 port, const QString& siteId,
                              const QString& sitePassword, StatusWriter& status, QObject* parent)
-    : QObject(parent), m_ClientSocket(new QTcpSocket(this)), m_host(host),
-      m_port(port), m_siteId(siteId), m_sitePassword(sitePassword), m_status(status) {
+    : QObject(parent), m_ClientSocket(new QTcpSocket(this)), m_host(host), m_port(port),
+      m_siteId(siteId), m_sitePassword(sitePassword), m_status(status) {
     connect(m_ClientSocket, &QTcpSocket::connected, this, &clsConnection::onConnected);
     connect(m_ClientSocket, &QTcpSocket::readyRead, this, &clsConnection::onReadyRead);
     connect(m_ClientSocket, &QTcpSocket::disconnected, this, &clsConnection::onClosed);

@@ -22,7 +22,8 @@ HeadlessSettings LoadHeadlessSettings(const QString& iniPath, QStringList* probl
     if (!Convert::toInt32(port, &s.serverPort)) {
         s.serverPort = 55555;
         if (problems)
-            *problems << QStringLiteral("Setting Port in skyvane.ini is not valid (\"%1\"), using 55555")
+            *problems << QStringLiteral(
+                             "Setting Port in skyvane.ini is not valid (\"%1\"), using 55555")
                              .arg(port);
     }
     return s;

@@ -1,0 +1,336 @@
+#include "client/foundation/clientstate.h"
+#include "client/foundation/paths.h"
+#include "client/missions/filemissions.h"
+#include "client/missions/missionpack.h"
+#include "client/transfer/zipcomponent.h"
+#include "tests/support/ftpserverfixture.h"
+#include "tests/support/tempprogramfolder.h"
+#include "tests/support/testtransferhost.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& content) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(content);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A zip archive holding the given files (names may hold "/" for folders inside the archive).
+QByteArray makeZip(const QMap<QString, QByteArray>& files) {
+    QTemporaryDir stage;
+    for (auto it = files.begin(); it != files.end(); ++it)
+        writeFile(stage.filePath(it.key()), it.value());
+    QTemporaryDir out;
+    ZipComponent zip;
+    zip.setArchiveName(out.filePath("a.zip"));
+    zip.setBaseFolder(stage.path());
+    zip.setMask("*.*");
+    zip.setLevel(9);
+    zip.setMethod(8);
+    if (zip.zip() != 0)
+        return QByteArray();
+    return readFile(out.filePath("a.zip"));
+}
+
+// A zip archive whose one entry lies in a folder (our own zipping takes plain files only).
+QByteArray makeNestedZip(const QString& entry, const QByteArray& content) {
+    QTemporaryDir out;
+    const QString script = QStringLiteral(
+        "import sys, zipfile\n"
+        "with zipfile.ZipFile(sys.argv[1], 'w') as z: z.writestr(sys.argv[2], sys.argv[3])\n");
+    QProcess python;
+    python.start("/usr/bin/python3",
+                 {"-c", script, out.filePath("n.zip"), entry, QString::fromLatin1(content)});
+    if (!python.waitForFinished(10000) || python.exitCode() != 0)
+        return QByteArray();
+    return readFile(out.filePath("n.zip"));
+}
+
+// Names of the entries of a zip archive, sorted.
+QStringList zipEntries(const QString& archive) {
+    QTemporaryDir out;
+    ZipComponent zip;
+    zip.setArchiveName(archive);
+    zip.setDestinationFolder(out.path());
+    zip.setMask("*.*");
+    if (zip.unpack() != 0)
+        return {QStringLiteral("<unpack failed>")};
+    QStringList names = QDir(out.path()).entryList(QDir::Files, QDir::Name);
+    return names;
+}
+
+QByteArray mission(const QByteArray& keys) {
+    return "[Mission]\r\n" + keys;
+}
+
+int indexOfPrefix(const QStringList& lines, const QString& prefix) {
+    for (int i = 0; i < lines.size(); ++i) {
+        if (lines[i].startsWith(prefix))
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
+class TestMissionPack : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void wholeRoundReturnsResultsAndArchivesReports();
+    void headlessRoundFallsBackToActiveAndSkipsGetData();
+    void failuresOfTheReception_data();
+    void failuresOfTheReception();
+    void returnPackThatCannotBeMadeIsNotUploaded();
+    void sendfileThatFailsKeepsItsArchiveForTheServer();
+    void getfileMatchingNothingWritesOnlyItsFirstLine();
+    void archiveFolderEqualToSourceMovesNothing_data();
+    void archiveFolderEqualToSourceMovesNothing();
+    void missingDestinationPathUnpacksNowhere();
+
+private:
+    void serve(const QString& packName, const QByteArray& pack);
+    QString storeFile(const QString& name) const;
+
+    std::unique_ptr<TempProgramFolder> m_folder;
+    std::unique_ptr<FtpServerFixture> m_server;
+};
+
+void TestMissionPack::init() {
+    m_folder.reset(new TempProgramFolder);
+    m_server.reset(new FtpServerFixture);
+    m_server->addUser("store", "secret");
+    m_server->makeFolder("store7");
+    SessionValues& s = sessionValues();
+    s.ftpUser = "store";
+    s.ftpPassword = "secret";
+    s.storeFolder = "store7";
+}
+
+void TestMissionPack::cleanup() {
+    m_server.reset();
+    m_folder.reset();
+}
+
+void TestMissionPack::serve(const QString& packName, const QByteArray& pack) {
+    m_server->writeFile("store7/" + packName, pack);
+    QVERIFY(m_server->start());
+    sessionValues().ftpServer = m_server->address();
+}
+
+QString TestMissionPack::storeFile(const QString& name) const {
+    return m_folder->file(name);
+}
+
+void TestMissionPack::wholeRoundReturnsResultsAndArchivesReports() {
+    const QString reports = storeFile("reports");
+    writeFile(reports + "/daily1.txt", "sales 1\r\n");
+    writeFile(reports + "/daily2.TXT", "sales 2\r\n");
+    writeFile(reports + "/keep.dat", "not matched\r\n");
+    writeFile(storeFile("archive/daily1.txt"), "older copy\r\n");
+    writeFile(storeFile("MissionData/stale.txt"), "from the last pack");
+    writeFile(storeFile("MissionPackIn.zip"), "an old return pack");
+
+    const QByteArray prices = makeZip({{"prices.txt", "apple\t1.00\r\n"}});
+    const QByteArray pack = makeZip({
+        {"a,reports.ini", mission("Type=GetFile\r\nTargetFiles=" + reports.toLocal8Bit() +
+                                  "\\*.txt\r\nArchiveAfterGet=True\r\nArchivePath=" +
+                                  storeFile("archive").toLocal8Bit() + "\r\n")},
+        {"b_prices.ini",
+         mission("Type=SENDFILE\r\nDestinationPath=" + storeFile("prices").toLocal8Bit() + "\r\n")},
+        {"b_prices.zip", prices},
+        {"c_odd.ini", mission("Type=teleport\r\n")},
+        {"d_orders.ini", mission("Type=getData\r\n")},
+    });
+    serve("pack1.zip", pack);
+
+    TestTransferHost host(m_folder->path(), TestTransferHost::windowed());
+    QVERIFY(ProcessMissionPack(host, "pack1.zip"));
+
+    // What went back to the central office.
+    QVERIFY(m_server->exists("store7/MissionPackIn.zip"));
+    QCOMPARE(zipEntries(m_server->filePath("store7/MissionPackIn.zip")),
+             QStringList(
+                 {"a,reports.ini", "a,reports.zip", "b_prices.ini", "c_odd.ini", "d_orders.ini"}));
+    QCOMPARE(zipEntries(storeFile("MissionData/a,reports.zip")),
+             QStringList({"daily1.txt", "daily2.TXT"}));
+
+    // The store side after the run.
+    QCOMPARE(readFile(storeFile("prices/prices.txt")), QByteArray("apple\t1.00\r\n"));
+    QCOMPARE(QDir(reports).entryList(QDir::Files), QStringList({"keep.dat"}));
+    QCOMPARE(readFile(storeFile("archive/daily1.txt")), QByteArray("sales 1\r\n"));
+    QVERIFY(QFile::exists(storeFile("archive/daily2.TXT")));
+    QVERIFY(!QFile::exists(storeFile("MissionData/stale.txt")));
+    QCOMPARE(host.getDataMissions, QStringList({storeFile("MissionData/d_orders.ini")}));
+
+    const QStringList& lines = host.lines;
+    QCOMPARE(lines.first(), QString("Receiving Mission Pack: pack1.zip"));
+    QVERIFY(lines.contains("pack1.zip Received Successfully"));
+    QVERIFY(lines.contains("Processing Mission Pack: pack1.zip"));
+    QVERIFY(lines.contains("Extracting pack1.zip to " + storeFile("MissionData")));
+    const int getfile =
+        lines.indexOf("Working On " + storeFile("MissionData/a,reports.ini") + ", GetFile");
+    const int sendfile =
+        lines.indexOf("Working On " + storeFile("MissionData/b_prices.ini") + ", SENDFILE");
+    QVERIFY(getfile >= 0 && sendfile > getfile);
+    QVERIFY(lines.contains("Creating " + storeFile("MissionData/a,reports.zip")));
+    QVERIFY(lines.contains("Extracting " + storeFile("MissionData/b_prices.zip") + " to " +
+                           storeFile("prices")));
+    QCOMPARE(lines.mid(lines.size() - 3),
+             QStringList({"Creating MissionPackIn.Zip", "Sending MissionPackIn.Zip",
+                          storeFile("MissionPackIn.zip") + " Sent Successfully"}));
+    QVERIFY(host.pulseTurns > 0);
+}
+
+void TestMissionPack::headlessRoundFallsBackToActiveAndSkipsGetData() {
+    writeFile(storeFile("reports/r.txt"), "report");
+    const QByteArray pack = makeZip({
+        {"get.ini", mission("Type=getfile\r\nTargetFiles=" +
+                            storeFile("reports/r.txt").toLocal8Bit() + "\r\n")},
+        {"data.ini", mission("Type=getdata\r\n")},
+    });
+    m_server->setRefusePassive(true);
+    serve("p.zip", pack);
+
+    TestTransferHost host(m_folder->path(), TestTransferHost::headless());
+    QVERIFY(ProcessMissionPack(host, "p.zip"));
+    QCOMPARE(zipEntries(m_server->filePath("store7/MissionPackIn.zip")),
+             QStringList({"data.ini", "get.ini", "get.zip"}));
+    QVERIFY(host.getDataMissions.isEmpty());
+    QCOMPARE(host.pulseTurns, 0);
+    QCOMPARE(host.skippedSleepMs, 0);
+    QVERIFY(QFile::exists(storeFile("reports/r.txt"))); // no archiving asked
+}
+
+void TestMissionPack::failuresOfTheReception_data() {
+    QTest::addColumn<QString>("packName");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("expectedPrefix");
+
+    const QByteArray nested = makeNestedZip("inner/m.ini", mission("Type=getfile\r\n"));
+    QVERIFY(!nested.isEmpty());
+    QTest::newRow("pack missing") << "absent.zip" << QByteArray() << "secret"
+                                  << "Error Getting absent.zip";
+    QTest::newRow("damaged pack") << "bad.zip" << QByteArray("PK\x03\x04 not really a zip")
+                                  << "secret"
+                                  << "Error in ProcessMissionPack During Unzip Error=";
+    QTest::newRow("login refused") << "p.zip" << nested << "wrong"
+                                   << "Error connecting to FTP Server";
+    QTest::newRow("no mission at the top") << "nested.zip" << nested << "secret"
+                                           << "";
+}
+
+void TestMissionPack::failuresOfTheReception() {
+    QFETCH(QString, packName);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, password);
+    QFETCH(QString, expectedPrefix);
+
+    writeFile(storeFile(packName), "left from an earlier run");
+    if (!content.isEmpty())
+        m_server->writeFile("store7/" + packName, content);
+    QVERIFY(m_server->start());
+    sessionValues().ftpServer = m_server->address();
+    sessionValues().ftpPassword = password;
+
+    TestTransferHost host(m_folder->path(), TestTransferHost::windowed());
+    QVERIFY(!ProcessMissionPack(host, packName));
+    QVERIFY(!m_server->exists("store7/MissionPackIn.zip"));
+    if (expectedPrefix.isEmpty()) {
+        QVERIFY(host.lines.last().startsWith("Extracting "));
+    } else {
+        QVERIFY2(indexOfPrefix(host.lines, expectedPrefix) >= 0, qPrintable(host.lines.join('|')));
+    }
+    if (content.isEmpty()) // the old local copy never survives a failed download
+        QVERIFY(!QFile::exists(storeFile(packName)));
+}
+
+void TestMissionPack::returnPackThatCannotBeMadeIsNotUploaded() {
+    writeFile(storeFile("MissionData/m.ini"), mission("Type=unknown\r\n"));
+    QVERIFY(m_server->start());
+    sessionValues().ftpServer = m_server->address();
+
+    TestTransferHost host(m_folder->path(), TestTransferHost::windowed());
+    host.zip().setAbort(true);
+    QVERIFY(!ProcessMissions(host, {"m.ini"}));
+    QCOMPARE(host.lines.size(), 2);
+    QCOMPARE(host.lines[0], QString("Creating MissionPackIn.Zip"));
+    QVERIFY(host.lines[1].startsWith("Error in ProcessMissions During Zip Error="));
+    QVERIFY(host.lines[1].size() > QString("Error in ProcessMissions During Zip Error=").size());
+    QVERIFY(!m_server->exists("store7/MissionPackIn.zip"));
+}
+
+void TestMissionPack::sendfileThatFailsKeepsItsArchiveForTheServer() {
+    const QString path = storeFile("MissionData/s.ini");
+    writeFile(path, mission("Type=sendfile\r\nDestinationPath=" + storeFile("dest").toLocal8Bit() +
+                            "\r\n"));
+    writeFile(storeFile("MissionData/s.zip"), "damaged");
+    TestTransferHost host(m_folder->path(), TestTransferHost::windowed());
+    QVERIFY(!ProcessGetSendFile(host, path));
+    QCOMPARE(host.lines[1],
+             "Extracting " + storeFile("MissionData/s.zip") + " to " + storeFile("dest"));
+    QVERIFY(host.lines[2].startsWith("Error in ProcessGetSendFile During Unzip Error="));
+    QVERIFY(QFile::exists(storeFile("MissionData/s.zip")));
+}
+
+void TestMissionPack::getfileMatchingNothingWritesOnlyItsFirstLine() {
+    QDir().mkpath(storeFile("empty"));
+    const QString path = storeFile("MissionData/g.ini");
+    writeFile(path, mission("Type=GETFILE\r\nTargetFiles=" + storeFile("empty").toLocal8Bit() +
+                            "/*.txt\r\n"));
+    TestTransferHost host(m_folder->path(), TestTransferHost::windowed());
+    QVERIFY(!ProcessGetSendFile(host, path));
+    QCOMPARE(host.lines, QStringList({"Working On " + path + ", GETFILE"}));
+    QVERIFY(!QFile::exists(storeFile("MissionData/g.zip")));
+}
+
+void TestMissionPack::archiveFolderEqualToSourceMovesNothing_data() {
+    QTest::addColumn<QString>("archivePathSuffix");
+    QTest::newRow("same text") << "reports";
+    QTest::newRow("trailing separator") << "reports/";
+    QTest::newRow("through ..") << "reports/../reports";
+    QTest::newRow("backslashes") << "reports\\";
+}
+
+void TestMissionPack::archiveFolderEqualToSourceMovesNothing() {
+    QFETCH(QString, archivePathSuffix);
+    writeFile(storeFile("reports/a.txt"), "a");
+    writeFile(storeFile("reports/b.txt"), "b");
+    const QString path = storeFile("MissionData/g.ini");
+    writeFile(path, mission("Type=getfile\r\nTargetFiles=" + storeFile("reports").toLocal8Bit() +
+                            "/*.txt\r\nArchiveAfterGet=1\r\nArchivePath=" +
+                            (m_folder->path() + "/" + archivePathSuffix).toLocal8Bit() + "\r\n"));
+    TestTransferHost host(m_folder->path(), TestTransferHost::windowed());
+    QVERIFY(ProcessGetSendFile(host, path));
+    QCOMPARE(QDir(storeFile("reports")).entryList(QDir::Files), QStringList({"a.txt", "b.txt"}));
+    QCOMPARE(zipEntries(storeFile("MissionData/g.zip")), QStringList({"a.txt", "b.txt"}));
+    QVERIFY(host.lines.last().contains("no files moved"));
+}
+
+void TestMissionPack::missingDestinationPathUnpacksNowhere() {
+    const QString path = storeFile("MissionData/s.ini");
+    writeFile(path, mission("Type=sendfile\r\n"));
+    writeFile(storeFile("MissionData/s.zip"), makeZip({{"x.txt", "x"}}));
+    TestTransferHost host(m_folder->path(), TestTransferHost::windowed());
+    QVERIFY(!ProcessGetSendFile(host, path));
+    QVERIFY(host.lines.last().contains("no DestinationPath"));
+    QVERIFY(QFile::exists(storeFile("MissionData/s.zip")));
+    QVERIFY(!QDir("-1").exists());
+}
+
+QTEST_GUILESS_MAIN(TestMissionPack)
+#include "test_missionpack.moc"

@@ -1,0 +1,86 @@
+#include "tests/support/testtransferhost.h"
+
+#include "client/transfer/ftpclient.h"
+#include "client/transfer/zipcomponent.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+TestTransferHost::TestTransferHost(const QString& programFolder, const Variant& variant)
+    : m_folder(programFolder), m_variant(variant), m_ftp(new FtpClient), m_zip(new ZipComponent) {
+    if (m_variant.waitForCompletion) {
+        QObject::connect(m_ftp.get(), &FtpClient::FtpCompleted, [this] { m_ftpDone = true; });
+        QObject::connect(m_ftp.get(), &FtpClient::FtpDisconnected, [this] { m_ftpDone = true; });
+    }
+}
+
+TestTransferHost::~TestTransferHost() = default;
+
+TransferHost::Variant TestTransferHost::windowed() {
+    return Variant();
+}
+
+TransferHost::Variant TestTransferHost::headless() {
+    Variant v;
+    v.waitForCompletion = false;
+    v.passiveFallback = true;
+    v.pumpBeforeMission = false;
+    v.runGetData = false;
+    return v;
+}
+
+void TestTransferHost::writeStatus(const QString& text) {
+    lines << text;
+}
+
+TransferHost::Variant TestTransferHost::variant() const {
+    return m_variant;
+}
+
+FtpClient& TestTransferHost::ftp() {
+    return *m_ftp;
+}
+
+ZipComponent& TestTransferHost::zip() {
+    return *m_zip;
+}
+
+QString TestTransferHost::programFolder() const {
+    return m_folder;
+}
+
+bool TestTransferHost::passiveMode() const {
+    return m_passive;
+}
+
+void TestTransferHost::setPassiveMode(bool passive) {
+    m_passive = passive;
+}
+
+void TestTransferHost::sleepMs(int ms) {
+    if (ms <= 10)
+        QThread::msleep(ms);
+    else
+        skippedSleepMs += ms;
+}
+
+void TestTransferHost::pumpEvents() {
+    QCoreApplication::processEvents();
+}
+
+void TestTransferHost::setPulse(bool on) {
+    if (on)
+        ++pulseTurns;
+}
+
+bool TestTransferHost::ftpDone() const {
+    return m_ftpDone;
+}
+
+void TestTransferHost::clearFtpDone() {
+    m_ftpDone = false;
+}
+
+void TestTransferHost::processGetData(const QString& missionPath) {
+    getDataMissions << missionPath;
+}
