@@ -1,0 +1,294 @@
+#include "client/foundation/paths.h"
+#include "client/transfer/zipcomponent.h"
+#include "tests/support/ftpserverfixture.h"
+#include "tests/support/tempprogramfolder.h"
+#include "tests/support/testdata.h"
+#include "tools/sessionserver/sessionserver.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const char* registration = "expect STORE12E01secret\n"
+                           "send E011\n"
+                           "expect STORE12E022.3.9015\n";
+
+const char* ftpData = "send E02\n"
+                      "expect STORE12E20\n"
+                      "send E20store\n"
+                      "expect STORE12E21\n"
+                      "send E21secret\n"
+                      "expect STORE12E22\n"
+                      "send E22%FTP%\n"
+                      "expect STORE12E23\n"
+                      "send E23store7\n"
+                      "expect STORE12E10\n";
+
+QByteArray zipOf(const QMap<QString, QByteArray>& files) {
+    QTemporaryDir stage;
+    for (auto it = files.begin(); it != files.end(); ++it) {
+        QFile f(stage.filePath(it.key()));
+        f.open(QIODevice::WriteOnly);
+        f.write(it.value());
+    }
+    ZipComponent zip;
+    zip.setArchiveName(stage.filePath("pack.zip.out"));
+    zip.setBaseFolder(stage.path());
+    zip.setMask("*.*");
+    zip.setLevel(9);
+    zip.setMethod(8);
+    if (zip.zip() != 0)
+        return QByteArray();
+    QFile f(stage.filePath("pack.zip.out"));
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+QStringList zipEntries(const QString& archive) {
+    QTemporaryDir out;
+    ZipComponent zip;
+    zip.setArchiveName(archive);
+    zip.setDestinationFolder(out.path());
+    zip.setMask("*.*");
+    if (zip.unpack() != 0)
+        return {"<unpack failed>"};
+    return QDir(out.path()).entryList(QDir::Files, QDir::Name);
+}
+
+} // namespace
+
+class TestVanelet : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void wholeSessionDeliversTheReturnPack();
+    void refusedPassiveModeStillTransfers();
+    void endingsAndAnswers_data();
+    void endingsAndAnswers();
+    void serverThatIsNotThereEndsTheRun();
+    void otherConnectionKindsEndAtOnce();
+    void withoutLogNoLogFile();
+
+private:
+    void writeIni(quint16 port, const QByteArray& connection = "LAN");
+    // Runs vanelet with the arguments against the script; true when the process ended.
+    bool run(const QStringList& arguments, const QString& script);
+
+    std::unique_ptr<TempProgramFolder> m_folder;
+    std::unique_ptr<FtpServerFixture> m_ftp;
+    std::unique_ptr<SessionServer> m_server;
+    QString m_stderr;
+    QString m_serverError;
+};
+
+void TestVanelet::init() {
+    m_folder.reset(new TempProgramFolder);
+    QVERIFY(QFile::copy(TestData::program("vanelet"),
+                        m_folder->file(Paths::executableName("vanelet"))));
+    m_ftp.reset(new FtpServerFixture);
+    m_ftp->addUser("store", "secret");
+    m_ftp->makeFolder("store7");
+    m_server.reset(new SessionServer);
+    QVERIFY(m_server->listen());
+    writeIni(m_server->port());
+}
+
+void TestVanelet::cleanup() {
+    m_server.reset();
+    m_ftp.reset();
+    m_folder.reset();
+}
+
+void TestVanelet::writeIni(quint16 port, const QByteArray& connection) {
+    m_folder->write("skyvane.ini",
+                    "[system]\r\nID=STORE12\r\nPass=secret\r\nConnection=" + connection +
+                        "\r\nServer=127.0.0.1\r\nPort=" + QByteArray::number(port) + "\r\n");
+}
+
+bool TestVanelet::run(const QStringList& arguments, const QString& script) {
+    QString text = script;
+    if (m_ftp->isRunning())
+        text.replace("%FTP%", m_ftp->address());
+    QString error;
+    if (!m_server->setScript(text, &error)) {
+        m_serverError = error;
+        return false;
+    }
+    m_server->start();
+    QProcess vanelet;
+    vanelet.setWorkingDirectory(m_folder->path());
+    vanelet.start(m_folder->file(Paths::executableName("vanelet")), arguments);
+    const bool started = vanelet.waitForStarted(10000);
+    QElapsedTimer clock;
+    clock.start();
+    while (started && vanelet.state() != QProcess::NotRunning && clock.elapsed() < 60000)
+        QTest::qWait(20);
+    const bool ended = started && vanelet.state() == QProcess::NotRunning;
+    if (!ended) {
+        vanelet.kill();
+        vanelet.waitForFinished(5000);
+    }
+    // Let the server see the end of the connection.
+    QElapsedTimer grace;
+    grace.start();
+    while (!m_server->isFinished() && grace.elapsed() < 5000)
+        QTest::qWait(20);
+    m_stderr = QString::fromLocal8Bit(vanelet.readAllStandardError());
+    m_serverError = m_server->error();
+    return ended;
+}
+
+void TestVanelet::wholeSessionDeliversTheReturnPack() {
+    const QString reports = m_folder->file("reports");
+    QDir().mkpath(reports);
+    QFile r(reports + "/day.txt");
+    r.open(QIODevice::WriteOnly);
+    r.write("report");
+    r.close();
+    m_ftp->writeFile("store7/night.zip",
+                     zipOf({{"a.ini", "[Mission]\r\nType=getfile\r\nTargetFiles=" +
+                                          reports.toLocal8Bit() + "/*.txt\r\n"},
+                            {"b.ini", "[Mission]\r\nType=sendfile\r\nDestinationPath=" +
+                                          m_folder->file("prices").toLocal8Bit() + "\r\n"},
+                            {"b.zip", zipOf({{"list.txt", "apple"}})},
+                            {"c.ini", "[Mission]\r\nType=getdata\r\n"}}));
+    QVERIFY(m_ftp->start());
+
+    const QString script = QString(registration) + ftpData +
+                           "send E10\n" // an update is due: vanelet stays silent
+                           "pause 300\n"
+                           "send E13\n"
+                           "expect STORE12E30North\n"
+                           "send E30night.zip\n"
+                           "expect STORE12E31\n"
+                           "send E08\n"
+                           "closed\n";
+    QVERIFY(run({"-session:North", "-log"}, script));
+    QVERIFY2(m_server->succeeded(), qPrintable(m_serverError));
+
+    const QByteArray expected = QByteArray("STORE12E01secret\x08"
+                                           "STORE12E022.3.9015\x08"
+                                           "STORE12E20\x08"
+                                           "STORE12E21\x08"
+                                           "STORE12E22\x08"
+                                           "STORE12E23\x08"
+                                           "STORE12E10\x08"
+                                           "STORE12E30North\x08"
+                                           "STORE12E31\x08");
+    QCOMPARE(m_server->received(), expected);
+
+    QCOMPARE(zipEntries(m_ftp->filePath("store7/MissionPackIn.zip")),
+             QStringList({"a.ini", "a.zip", "b.ini", "c.ini"}));
+    QVERIFY(QFile::exists(m_folder->file("prices/list.txt")));
+
+    const QStringList log = m_folder->logTexts("vanelet.log");
+    QCOMPARE(log.mid(0, 4),
+             QStringList({"Connected to the Dockmere", "Registering STORE12 with the Dockmere",
+                          "Client Registerd as:STORE12", "Checking Version Compatibility"}));
+    QCOMPARE(log.mid(log.size() - 2), QStringList({"Missions Complete", "Disconnecting..."}));
+    QVERIFY(log.contains(m_folder->file("MissionPackIn.zip") + " Sent Successfully"));
+    // Every line carries the transact.log time stamp.
+    QCOMPARE(m_folder->lines("vanelet.log").size(), log.size());
+    for (const QString& line : m_folder->lines("vanelet.log"))
+        QVERIFY(QRegularExpression("^\\d+/\\d+/\\d{4} \\d+:\\d\\d:\\d\\d [AP]M :")
+                    .match(line)
+                    .hasMatch());
+}
+
+void TestVanelet::refusedPassiveModeStillTransfers() {
+    m_ftp->setRefusePassive(true);
+    m_ftp->writeFile("store7/p.zip", zipOf({{"x.ini", "[Mission]\r\nType=none\r\n"}}));
+    QVERIFY(m_ftp->start());
+    const QString script = QString(registration) + ftpData +
+                           "send E13\n"
+                           "expect STORE12E30default\n"
+                           "send E30p.zip\n"
+                           "expect STORE12E31\n"
+                           "send E09\n"
+                           "closed\n";
+    QVERIFY(run({}, script));
+    QVERIFY2(m_server->succeeded(), qPrintable(m_serverError));
+    QCOMPARE(zipEntries(m_ftp->filePath("store7/MissionPackIn.zip")), QStringList({"x.ini"}));
+}
+
+void TestVanelet::endingsAndAnswers_data() {
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("lastLogLine");
+    const QString registered = QString(registration);
+    QTest::newRow("E06 ends") << registered + "send E06\nclosed\n"
+                              << "Disconnecting...";
+    QTest::newRow("E07 ends") << registered + "send E07\nclosed\n"
+                              << "Disconnecting...";
+    QTest::newRow("E03 ends") << registered + "send E032.4.0\nclosed\n"
+                              << "This Dockmere requires version 2.4.0";
+    QTest::newRow("E09 ends silently") << registered + "send E09\nclosed\n"
+                                       << "Checking Version Compatibility";
+    QTest::newRow("E37 answered with E08") << registered + "send E37\nexpect STORE12E08\n"
+                                                           "send E09\nclosed\n"
+                                           << "Checking Version Compatibility";
+    QTest::newRow("unknown and lower case codes")
+        << registered + "send E55\nexpect STORE12E99\nsend e02\nexpect STORE12E99\n"
+                        "send E09\nclosed\n"
+        << "Skyvane has recieved an unknown Command:e02";
+    QTest::newRow("duplicate ID") << "expect STORE12E01secret\nsend E0140\nclosed\n"
+                                  << "Client Registration Failed, A Duplicate ID has been found, "
+                                     "Please check your ID Setting, the program will exit.";
+    QTest::newRow("bad password") << "expect STORE12E01secret\nsend E013\nclosed\n"
+                                  << "Client Registration Failed, Bad Password, Please check "
+                                     "your Password Setting, the program will exit.";
+    QTest::newRow("two messages in one write")
+        << registered + "together E02|E20store\nexpect STORE12E20\nexpect STORE12E21\n"
+                        "send E09\nclosed\n"
+        << "Requesting Password";
+    QTest::newRow("message in two writes")
+        << registered + "split 3 E20store\nexpect STORE12E21\nsend E09\nclosed\n"
+        << "Requesting Password";
+    QTest::newRow("server closes") << registered + "close\n"
+                                   << "Checking Version Compatibility";
+}
+
+void TestVanelet::endingsAndAnswers() {
+    QFETCH(QString, script);
+    QFETCH(QString, lastLogLine);
+    QVERIFY(run({"-log"}, script));
+    QVERIFY2(m_server->succeeded(), qPrintable(m_serverError));
+    QCOMPARE(m_folder->logTexts("vanelet.log").last(), lastLogLine);
+    if (lastLogLine.startsWith("Client Registration Failed"))
+        QVERIFY(m_stderr.contains(lastLogLine));
+}
+
+void TestVanelet::serverThatIsNotThereEndsTheRun() {
+    const quint16 port = m_server->port();
+    m_server.reset(new SessionServer); // nobody listens on the old port any more
+    writeIni(port);
+    QProcess vanelet;
+    vanelet.start(m_folder->file(Paths::executableName("vanelet")), {"-log"});
+    QVERIFY(vanelet.waitForFinished(30000));
+    QVERIFY(QString::fromLocal8Bit(vanelet.readAllStandardError()).contains("vanelet:"));
+    QVERIFY(m_folder->logTexts("vanelet.log").last().startsWith("Connection error:"));
+}
+
+void TestVanelet::otherConnectionKindsEndAtOnce() {
+    for (const QByteArray& kind : {QByteArray("lan"), QByteArray("Dial Office")}) {
+        writeIni(m_server->port(), kind);
+        QProcess vanelet;
+        vanelet.start(m_folder->file(Paths::executableName("vanelet")), {"-log"});
+        QVERIFY(vanelet.waitForFinished(10000));
+        QCOMPARE(m_server->connectionCount(), 0);
+        QVERIFY(!QFile::exists(m_folder->file("vanelet.log")));
+    }
+}
+
+void TestVanelet::withoutLogNoLogFile() {
+    QVERIFY(run({}, QString(registration) + "send E09\nclosed\n"));
+    QVERIFY2(m_server->succeeded(), qPrintable(m_serverError));
+    QVERIFY(!QFile::exists(m_folder->file("vanelet.log")));
+}
+
+QTEST_GUILESS_MAIN(TestVanelet)
+#include "test_vanelet.moc"
