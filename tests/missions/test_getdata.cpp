@@ -259,9 +259,12 @@ void TestGetData::valuesAndLineFormat() {
     m.run();
     QCOMPARE(m.rows().filter("\tTrue").size(), 8);
     QCOMPARE(m.rows().filter("\tFalse").size(), 69);
-    m.write("TableName=Employees\r\nDataFields=BirthDate\r\n", "s");
+    // Memos come whole, however long.
+    m.write("TableName=Employees\r\nDataFields=BirthDate,Notes\r\n", "s,s");
     m.run();
-    QVERIFY(m.rows().contains("9/19/1937"));
+    QCOMPARE(m.rows().at(3).section('\t', 0, 0), QString("9/19/1937"));
+    QCOMPARE(m.rows().at(1).section('\t', 1).size(), 448);
+    QVERIFY(m.rows().at(1).endsWith("the Pacific Rim Importers Association."));
     m.write(QString::fromUtf8("TableName=Ums\u00e4tze\r\nDataFields=OrderID\r\n").toLocal8Bit(),
             "n");
     m.run();
