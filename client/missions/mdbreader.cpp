@@ -341,11 +341,11 @@ struct Result::Impl {
                 if (!mdb_read_next_dpg(table)) {
                     scanDone = true;
                     // The page map still names a page: it could not be read.
-                    if (mdb_map_find_next(mdb, table->usage_map, table->map_sz,
-                                          table->cur_phys_pg) > 0)
+                    const int unread =
+                        mdb_map_find_next(mdb, table->usage_map, table->map_sz, table->cur_phys_pg);
+                    if (unread > 0)
                         error = QStringLiteral("page %1 of table '%2' cannot be read")
-                                    .arg(mdb_map_find_next(mdb, table->usage_map, table->map_sz,
-                                                           table->cur_phys_pg))
+                                    .arg(unread)
                                     .arg(QString::fromUtf8(table->name));
                     return false;
                 }
