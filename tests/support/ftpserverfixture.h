@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+// A real FTP server (pyftpdlib) on 127.0.0.1 and a free port, for one test or one test class.
+// Every user sees the root folder as "/". Configure, start(), use address() as the client's
+// server address, stop() (or let the destructor do it). The server also ends with the test
+// process, so an aborted test leaves none behind.
+class FtpServerFixture {
+public:
+    FtpServerFixture();
+    ~FtpServerFixture();
+
+    // Before start(): users, and how the server misbehaves.
+    // loginFolder: the folder a login starts in ("/" unless given, e.g. "/home").
+    void addUser(const QString& name, const QString& password, bool readOnly = false,
+                 const QString& loginFolder = QString());
+    // Serve this folder instead of a fresh temporary one.
+    void setRootFolder(const QString& folder);
+    // PASV and EPSV are answered with 502.
+    void setRefusePassive(bool refuse);
+    // This long after a login the server sends "421" and closes the connection.
+    void setDropAfterLoginMs(int ms);
+    // A control connection silent for this long gets "421" and is closed.
+    void setIdleTimeoutMs(int ms);
+    // Downloads send this many bytes and then nothing, keeping the data connection open.
+    void setStallDownloadAfter(qint64 bytes);
+    // The EPSV reply travels in one write with the reply to the CWD before it.
+    void setEagerEpsv(bool eager);
+
+    // Starts the server and waits until it listens; false (with a warning) when it cannot.
+    bool start();
+    void stop();
+    bool isRunning() const;
+
+    quint16 port() const;
+    QString address() const; // "127.0.0.1:port"
+    QString rootPath() const;
+
+    // Files below the root, by a "/"-separated relative path.
+    QString filePath(const QString& relative) const;
+    void writeFile(const QString& relative, const QByteArray& content) const;
+    QByteArray readFile(const QString& relative) const;
+    bool exists(const QString& relative) const;
+    void makeFolder(const QString& relative) const;
+
+    // The script, for programs that run the server themselves (bench, demo).
+    static QString scriptPath();
+
+private:
+    struct User {
+        QString name;
+        QString password;
+        bool readOnly;
+        QString loginFolder;
+    };
+
+    QTemporaryDir m_tempRoot;
+    QString m_root;
+    QList<User> m_users;
+    bool m_refusePassive = false;
+    int m_dropAfterLoginMs = -1;
+    int m_idleTimeoutMs = -1;
+    qint64 m_stallDownloadAfter = -1;
+    bool m_eagerEpsv = false;
+    QProcess m_process;
+    quint16 m_port = 0;
+};
