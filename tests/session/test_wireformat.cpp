@@ -1,0 +1,99 @@
+#include "client/session/wireformat.h"
+
+#include <QtTest>
+
+class TestWireFormat : public QObject {
+    Q_OBJECT
+private slots:
+    void frameAddsTheTerminator();
+    void twoMessagesInOneArrival();
+    void messageSplitAnywhereArrivesWhole_data();
+    void messageSplitAnywhereArrivesWhole();
+    void messageOfExactlyTheLimitIsKept();
+    void overLongRunIsDroppedToItsTerminator();
+    void overLongCompleteMessageIsDropped();
+    void emptyMessageAndEightBitText();
+    void resetForgetsThePartialMessage();
+};
+
+void TestWireFormat::frameAddsTheTerminator() {
+    QCOMPARE(Wire::frame("STORE12E022.3.9018"), QByteArray("STORE12E022.3.9018\x08"));
+    QCOMPARE(Wire::frame(QString()), QByteArray("\x08"));
+}
+
+void TestWireFormat::twoMessagesInOneArrival() {
+    WireFramer framer;
+    QCOMPARE(framer.feed("E20ftpuser\x08"
+                         "E21secret\x08"),
+             QStringList({"E20ftpuser", "E21secret"}));
+    QCOMPARE(framer.keptBytes(), 0);
+    QVERIFY(framer.takeProblems().isEmpty());
+}
+
+void TestWireFormat::messageSplitAnywhereArrivesWhole_data() {
+    QTest::addColumn<int>("cut");
+    const QByteArray stream = "E20ftpuser\x08"
+                              "E21secret\x08";
+    for (int cut = 0; cut <= stream.size(); ++cut)
+        QTest::addRow("cut at %d", cut) << cut;
+}
+
+void TestWireFormat::messageSplitAnywhereArrivesWhole() {
+    QFETCH(int, cut);
+    const QByteArray stream = "E20ftpuser\x08"
+                              "E21secret\x08";
+    WireFramer framer;
+    QStringList messages = framer.feed(stream.left(cut));
+    messages += framer.feed(stream.mid(cut));
+    QCOMPARE(messages, QStringList({"E20ftpuser", "E21secret"}));
+    QCOMPARE(framer.keptBytes(), 0);
+}
+
+void TestWireFormat::messageOfExactlyTheLimitIsKept() {
+    WireFramer framer;
+    const QByteArray body(Wire::MaxMessageBytes, 'a');
+    QVERIFY(framer.feed(body.left(1000)).isEmpty());
+    const QStringList messages = framer.feed(body.mid(1000) + '\x08');
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages.first().size(), Wire::MaxMessageBytes);
+    QVERIFY(framer.takeProblems().isEmpty());
+}
+
+void TestWireFormat::overLongRunIsDroppedToItsTerminator() {
+    WireFramer framer;
+    // A server that never ends its message: the client keeps no more than the limit.
+    for (int i = 0; i < 20; ++i) {
+        QVERIFY(framer.feed(QByteArray(10000, 'x')).isEmpty());
+        QVERIFY(framer.keptBytes() <= Wire::MaxMessageBytes);
+    }
+    QCOMPARE(framer.takeProblems(),
+             QStringList({"Dropped an incoming message longer than 65536 bytes"}));
+    // The rest of the over-long message is not taken for a message of its own.
+    QCOMPARE(framer.feed("tail of it\x08"
+                         "E02\x08"),
+             QStringList({"E02"}));
+    QVERIFY(framer.takeProblems().isEmpty());
+}
+
+void TestWireFormat::overLongCompleteMessageIsDropped() {
+    WireFramer framer;
+    const QByteArray longMessage = "E30" + QByteArray(Wire::MaxMessageBytes, 'p') + '\x08';
+    QCOMPARE(framer.feed("E00\x08" + longMessage + "E09\x08"), QStringList({"E00", "E09"}));
+    QCOMPARE(framer.takeProblems().size(), 1);
+}
+
+void TestWireFormat::emptyMessageAndEightBitText() {
+    WireFramer framer;
+    const QString name = QString::fromUtf8("E20Caf\xc3\xa9");
+    QCOMPARE(framer.feed("\x08" + name.toLocal8Bit() + "\x08"), QStringList({"", name}));
+}
+
+void TestWireFormat::resetForgetsThePartialMessage() {
+    WireFramer framer;
+    QVERIFY(framer.feed("E20from the old conn").isEmpty());
+    framer.reset();
+    QCOMPARE(framer.feed("E011\x08"), QStringList({"E011"}));
+}
+
+QTEST_APPLESS_MAIN(TestWireFormat)
+#include "test_wireformat.moc"
