@@ -73,6 +73,7 @@ QByteArray hostAndPort(QString server, qint16 port) {
 
 struct FtpClient::Operation {
     Kind kind;
+    Login login;
     CURL* easy = nullptr;
     QString remotePath;
     QString localPath;
@@ -249,6 +250,9 @@ int FtpClient::disconnectFromServer() {
             connectionLost();
         else
             startOperation(std::make_unique<Operation>(Kind::Quit));
+    } else {
+        // Whatever libcurl still keeps (an older login) goes too.
+        dropMulti();
     }
     setResult(0, QString());
     return 0;
@@ -297,10 +301,13 @@ int FtpClient::startOperation(std::unique_ptr<Operation> op) {
         return fail(ErrorBusy, tr("An FTP operation is still under way"));
     if (m_abort)
         return fail(ErrorAborted, tr("FTP operation aborted"));
-    if (m_server.trimmed().isEmpty())
+    // QUIT goes over the open connection even when the values have changed since.
+    op->login =
+        op->kind == Kind::Quit ? m_connectedLogin : Login{m_server, m_user, m_password, m_port};
+    if (op->login.server.trimmed().isEmpty())
         return fail(ErrorUrlMalformat, tr("No FTP server address set"));
     // libcurl would log in as anonymous.
-    if (m_user.isEmpty())
+    if (op->login.user.isEmpty())
         return fail(ErrorLoginDenied, tr("No FTP user name set"));
 
     if (op->isTransfer() && remoteUrlPath(op->remotePath).isEmpty())
@@ -354,11 +361,11 @@ bool FtpClient::prepareEasy(Operation& op) {
     if (!easy)
         return false;
     op.easy = easy;
-    QByteArray url = "ftp://" + hostAndPort(m_server, m_port);
+    QByteArray url = "ftp://" + hostAndPort(op.login.server, op.login.port);
     url += op.isTransfer() ? remoteUrlPath(op.remotePath) : QByteArray("/");
     curl_easy_setopt(easy, CURLOPT_URL, url.constData());
-    curl_easy_setopt(easy, CURLOPT_USERNAME, m_user.toUtf8().constData());
-    curl_easy_setopt(easy, CURLOPT_PASSWORD, m_password.toUtf8().constData());
+    curl_easy_setopt(easy, CURLOPT_USERNAME, op.login.user.toUtf8().constData());
+    curl_easy_setopt(easy, CURLOPT_PASSWORD, op.login.password.toUtf8().constData());
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, op.errorBuffer);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
@@ -420,7 +427,7 @@ void FtpClient::drive(qintptr socket, int eventMask) {
     curl_multi_socket_action(m_multi, curl_socket_t(socket), eventMask, &running);
     --m_curlDepth;
     checkFinished();
-    noteStatus(false);
+    noteStatus();
     flushEvents();
 }
 
@@ -442,7 +449,7 @@ void FtpClient::periodicCheck() {
         curl_multi_perform(m_multi, &running);
         --m_curlDepth;
         checkFinished();
-        noteStatus(false);
+        noteStatus();
     }
     flushEvents();
 }
@@ -495,15 +502,8 @@ void FtpClient::finishOperation(int code, const QString& description, bool dropC
             if (op->total == 0)
                 op->total = done;
         }
-        if (op->now != op->reportedNow) {
-            curl_off_t rate = 0;
-            curl_easy_getinfo(op->easy,
-                              op->kind == Kind::Upload ? CURLINFO_SPEED_UPLOAD_T
-                                                       : CURLINFO_SPEED_DOWNLOAD_T,
-                              &rate);
-            const qint64 total = op->total, now = op->now;
-            queueEvent([this, total, now, rate] { emit FtpTransferStatus(total, now, rate); });
-        }
+        if (op->now != op->reportedNow)
+            queueStatus(*op);
         op->source.close();
     }
 
@@ -517,6 +517,8 @@ void FtpClient::finishOperation(int code, const QString& description, bool dropC
     } else {
         m_idleEasy = op->easy;
         m_connected = idleSocket() != qintptr(CURL_SOCKET_BAD);
+        if (m_connected)
+            m_connectedLogin = op->login;
     }
     op->easy = nullptr;
 
@@ -542,18 +544,22 @@ void FtpClient::noteProgress(qint64 total, qint64 now) {
     }
 }
 
-void FtpClient::noteStatus(bool force) {
+void FtpClient::noteStatus() {
     if (!m_op || !m_op->isTransfer() || m_op->now == m_op->reportedNow)
         return;
-    if (!force && m_op->lastStatus.isValid() && m_op->lastStatus.elapsed() < StatusIntervalMs)
+    if (m_op->lastStatus.isValid() && m_op->lastStatus.elapsed() < StatusIntervalMs)
         return;
+    queueStatus(*m_op);
+}
+
+void FtpClient::queueStatus(Operation& op) {
     curl_off_t rate = 0;
-    curl_easy_getinfo(
-        m_op->easy,
-        m_op->kind == Kind::Upload ? CURLINFO_SPEED_UPLOAD_T : CURLINFO_SPEED_DOWNLOAD_T, &rate);
-    const qint64 total = m_op->total, now = m_op->now;
-    m_op->reportedNow = now;
-    m_op->lastStatus.start();
+    curl_easy_getinfo(op.easy,
+                      op.kind == Kind::Upload ? CURLINFO_SPEED_UPLOAD_T : CURLINFO_SPEED_DOWNLOAD_T,
+                      &rate);
+    const qint64 total = op.total, now = op.now;
+    op.reportedNow = now;
+    op.lastStatus.start();
     queueEvent([this, total, now, rate] { emit FtpTransferStatus(total, now, rate); });
 }
 

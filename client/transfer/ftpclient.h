@@ -26,7 +26,7 @@ public:
     // A transfer in which no byte moves for this long ends with an error.
     static constexpr int InactivityLimitSeconds = 120;
 
-    // Error numbers of failures found before libcurl is asked (same numbering as libcurl).
+    // Error numbers the component sets itself (libcurl's numbering).
     static constexpr int ErrorUrlMalformat = 3; // no server address, bad remote path
     static constexpr int ErrorWriteLocal = 23;  // local file cannot be written
     static constexpr int ErrorReadLocal = 26;   // local file missing or unreadable
@@ -89,6 +89,11 @@ public:
     static QByteArray remoteUrlPath(const QString& remotePath);
 
 signals:
+    // A transfer fires FtpSendingFile or FtpReceivingFile when it starts, FtpLogText and
+    // FtpTransferStatus while it runs (a last status at its end) and FtpCompleted when it ends,
+    // also when it failed. FtpDisconnected fires when an open connection closes: disconnect,
+    // the server closing it, or a failed transfer that lost it. No signal is emitted from
+    // inside libcurl, so handlers may run the event loop.
     void FtpDisconnected();
     // total: bytes expected for the transfer, 0 when not known; rate in bytes per second.
     void FtpTransferStatus(qint64 total, qint64 transferred, qint64 rate);
@@ -112,7 +117,8 @@ private:
     void drive(qintptr socket, int eventMask);
     void checkFinished();
     void periodicCheck();
-    void noteStatus(bool force);
+    void noteStatus();
+    void queueStatus(Operation& op);
     void queueEvent(std::function<void()> event);
     void flushEvents();
 
@@ -129,6 +135,13 @@ private:
     void updateWatch(qintptr socket, int what);
     void logProtocol(bool outgoing, const char* data, size_t size);
     void noteProgress(qint64 total, qint64 now);
+
+    struct Login {
+        QString server;
+        QString user;
+        QString password;
+        qint16 port = 21;
+    };
 
     struct SocketWatch {
         QSocketNotifier* read = nullptr;
@@ -150,6 +163,7 @@ private:
     void* m_multi = nullptr;
     void* m_idleEasy = nullptr; // finished handle kept in the multi handle: it knows the socket
     bool m_connected = false;
+    Login m_connectedLogin; // the values of the open connection, which QUIT reuses
     QSocketNotifier* m_idleWatch = nullptr;
     QHash<qintptr, SocketWatch> m_watches;
     QTimer* m_curlTimer;

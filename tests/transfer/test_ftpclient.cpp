@@ -292,8 +292,12 @@ private slots:
         QCOMPARE(ftp.connectToServer(), 0);
         QVERIFY(ftp.isConnected());
 
+        // QUIT uses the open connection, whatever the values say now.
+        ftp.setUserName(QStringLiteral("reader"));
         QCOMPARE(ftp.disconnectFromServer(), 0);
         QVERIFY(!ftp.isConnected());
+        QCOMPARE(log.logLines.filter(QRegularExpression("^USER ")),
+                 QStringList{"USER " + StoreUser});
         QVERIFY(log.logged("QUIT"));
         QVERIFY(log.logged("221"));
         QCOMPARE(log.count("disconnected"), 1);
