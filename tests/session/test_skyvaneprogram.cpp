@@ -1,0 +1,154 @@
+#include "client/foundation/paths.h"
+#include "tests/support/tempprogramfolder.h"
+#include "tests/support/testdata.h"
+#include "tools/sessionserver/sessionserver.h"
+
+#include <QProcess>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+// The built skyvane, copied into the program folder with its settings, against server.
+bool install(const TempProgramFolder& folder, const SessionServer& server) {
+    const QString target = folder.file(Paths::executableName("skyvane"));
+    if (!QFile::copy(TestData::program("skyvane"), target))
+        return false;
+    folder.write("skyvane.ini", QString("[system]\r\nID=STORE12\r\nPass=secret\r\n"
+                                        "Connection=LAN\r\nServer=127.0.0.1\r\nPort=%1\r\n")
+                                    .arg(server.port())
+                                    .toLatin1());
+    return true;
+}
+
+bool waitFor(const std::function<bool()>& done, int ms = 60000) {
+    QDeadlineTimer deadline(ms);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+} // namespace
+
+class TestSkyvaneProgram : public QObject {
+    Q_OBJECT
+private slots:
+    void wholeSession();
+    void secondStartEndsAtOnce();
+};
+
+void TestSkyvaneProgram::wholeSession() {
+    TempProgramFolder folder;
+    SessionServer server;
+    QVERIFY(server.listen());
+    QVERIFY(server.setScript("ignore STORE12E00\n"
+                             "expect STORE12E01secret\n"
+                             "send E011\n"
+                             "expect STORE12E022.3.9018\n"
+                             "send E02\n"
+                             "expect STORE12E20\n"
+                             "together E20ftpuser|E21ftppass\n"
+                             "expect STORE12E21\n"
+                             "expect STORE12E22\n"
+                             "split 6 E22127.0.0.1\n"
+                             "expect STORE12E23\n"
+                             "send E23store12\n"
+                             "expect STORE12E10\n"
+                             "send E13\n"
+                             "expect STORE12E30night\n"
+                             "send E09\n"
+                             "closed\n"));
+    QVERIFY(install(folder, server));
+    folder.write("transact.log", "12/5/2026 11:00:00 PM :Skyvane Terminated\r\n");
+    server.start();
+
+    QProcess skyvane;
+    skyvane.setProgram(folder.file(Paths::executableName("skyvane")));
+    skyvane.setArguments({"night"});
+    skyvane.setProcessChannelMode(QProcess::ForwardedChannels);
+    skyvane.start();
+    QVERIFY(skyvane.waitForStarted());
+    QVERIFY2(waitFor([&] { return skyvane.state() == QProcess::NotRunning; }),
+             qPrintable(server.log().join('\n')));
+    QCOMPARE(skyvane.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(skyvane.exitCode(), 0);
+    QVERIFY2(server.succeeded(), qPrintable(server.error()));
+
+    QCOMPARE(server.received(), QByteArray("STORE12E01secret\x08"
+                                           "STORE12E022.3.9018\x08"
+                                           "STORE12E20\x08"
+                                           "STORE12E21\x08"
+                                           "STORE12E22\x08"
+                                           "STORE12E23\x08"
+                                           "STORE12E10\x08"
+                                           "STORE12E30night\x08"));
+    // Queued messages leave one per 750 ms tick; E21 and E22 were queued together.
+    const QList<SessionServer::Message> messages = server.messages();
+    for (int i = 2; i < messages.size(); ++i)
+        QVERIFY2(messages[i].msecs - messages[i - 1].msecs >= 500,
+                 qPrintable(QString("%1 after %2 ms")
+                                .arg(QString(messages[i].bytes))
+                                .arg(messages[i].msecs - messages[i - 1].msecs)));
+
+    QCOMPARE(folder.logTexts("transact.log"),
+             QStringList({"Skyvane Terminated",
+                          "Initializing Skyvane 2.3.9018.....",
+                          "Detecting Network",
+                          "Setting Server to: 127.0.0.1",
+                          "Setting Port to: " + QString::number(server.port()),
+                          "Connecting to: 127.0.0.1",
+                          "Connected to the Dockmere",
+                          "Registering STORE12 with the Dockmere",
+                          "Client Registerd as:STORE12",
+                          "Checking Version Compatibility",
+                          "Version is Compatible",
+                          "Requesting User Name",
+                          "Requesting Password",
+                          "Requesting Server",
+                          "Requesting Store Folder Name",
+                          "Checking for AutoUpdate of Skyvane",
+                          "Auto Update Disabled",
+                          "Requesting Mission Pack",
+                          "Please Stand By...",
+                          "Disconnecting from Dockmere Server",
+                          "Ending Session",
+                          "Skyvane Terminated"}));
+    QCOMPARE(folder.logTexts("debugSend.log"),
+             QStringList({"SEND STORE12E01secret", "SEND STORE12E022.3.9018", "SEND STORE12E20",
+                          "SEND STORE12E21", "SEND STORE12E22", "SEND STORE12E23",
+                          "SEND STORE12E10", "SEND STORE12E30night"}));
+    QCOMPARE(folder.logTexts("debugRecd.log"),
+             QStringList({"RECD E011", "RECD E02", "RECD E20ftpuser", "RECD E21ftppass",
+                          "RECD E22127.0.0.1", "RECD E23store12", "RECD E13", "RECD E09"}));
+}
+
+void TestSkyvaneProgram::secondStartEndsAtOnce() {
+    TempProgramFolder folder;
+    SessionServer server;
+    QVERIFY(server.listen());
+    QVERIFY(server.setScript("expect STORE12E01secret\n"));
+    QVERIFY(install(folder, server));
+    server.start();
+    const QString program = folder.file(Paths::executableName("skyvane"));
+
+    QProcess first;
+    first.setProcessChannelMode(QProcess::ForwardedChannels);
+    first.start(program, {});
+    QVERIFY(waitFor([&] { return server.isFinished(); }));
+
+    QProcess second;
+    second.setProcessChannelMode(QProcess::ForwardedChannels);
+    second.start(program, {"other"});
+    QVERIFY(waitFor([&] { return second.state() == QProcess::NotRunning; }));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(folder.logTexts("transact.log").count("Initializing Skyvane 2.3.9018....."), 1);
+    QCOMPARE(first.state(), QProcess::Running);
+
+    // The server ends the first one's session.
+    QVERIFY(server.setScript("send E09\nclosed\n"));
+    server.start();
+    QVERIFY(waitFor([&] { return first.state() == QProcess::NotRunning; }));
+    QCOMPARE(folder.logTexts("transact.log").last(), QString("Skyvane Terminated"));
+}
+
+QTEST_GUILESS_MAIN(TestSkyvaneProgram)
+#include "test_skyvaneprogram.moc"
