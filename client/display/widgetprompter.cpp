@@ -9,7 +9,12 @@ Prompter::Answer WidgetPrompter::ask(const QString& title, const QString& text, 
         boxIcon = QMessageBox::Critical;
     else if (icon == Icon::Warning)
         boxIcon = QMessageBox::Warning;
-    QMessageBox box(boxIcon, title, text);
+    // The system's texts separate their lines with a carriage return alone, which a label
+    // would show as one line.
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox box(boxIcon, title, shown);
     if (buttons == Buttons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(defaultAnswer == Answer::Yes ? QMessageBox::Yes : QMessageBox::No);
