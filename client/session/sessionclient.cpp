@@ -13,7 +13,6 @@
 #include "client/session/sessionprocedures.h"
 #include "client/session/socketnotice.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QTcpSocket>
 
@@ -380,12 +379,10 @@ void SessionClient::endSession(bool unloadNoticeFirst) {
 }
 
 void SessionClient::sendTransactLog() {
-    const QString path = Paths::inProgramFolder(QStringLiteral("transact.log"));
-    if (m_procedures->uploadFile(path, QStringLiteral("transact.log"))) {
+    // The upload removes what it sent itself: lines written while it ran are kept.
+    if (m_procedures->uploadTransactLog(Paths::inProgramFolder(QStringLiteral("transact.log")),
+                                        true)) {
         WriteStatus(QStringLiteral("Send Complete"));
-        QFile log(path);
-        if (log.exists() && !log.remove())
-            WriteStatus(QStringLiteral("Could not delete transact.log: ") + log.errorString());
         sendCode(QStringLiteral("E08"));
     } else {
         WriteStatus(QStringLiteral("Send Failed"));
@@ -442,8 +439,8 @@ void SessionClient::DispatchCommand(const QString& message) {
     } else if (code == QLatin1String("E07")) {
         WriteStatus(QStringLiteral("Major Failure"));
         WriteStatus(QStringLiteral("Sending Transact.log"));
-        m_procedures->uploadFile(Paths::inProgramFolder(QStringLiteral("transact.log")),
-                                 QStringLiteral("transact.log"));
+        m_procedures->uploadTransactLog(Paths::inProgramFolder(QStringLiteral("transact.log")),
+                                        false);
         endSession(true);
         m_host->restartClient();
     } else if (code == QLatin1String("E08")) {

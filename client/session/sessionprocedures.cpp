@@ -4,9 +4,8 @@
 
 SessionProcedures::~SessionProcedures() = default;
 
-bool UnavailableProcedures::uploadFile(const QString&, const QString& remoteName) {
-    WriteStatus(QStringLiteral("Upload of ") + remoteName +
-                QStringLiteral(" is not available in this build"));
+bool UnavailableProcedures::uploadTransactLog(const QString&, bool) {
+    WriteStatus(QStringLiteral("Upload of transact.log is not available in this build"));
     return false;
 }
 

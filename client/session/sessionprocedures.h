@@ -9,8 +9,10 @@ class SessionProcedures {
 public:
     virtual ~SessionProcedures();
 
-    // Uploads localPath into the store folder on the FTP server as remoteName. True on success.
-    virtual bool uploadFile(const QString& localPath, const QString& remoteName) = 0;
+    // Uploads transact.log (at logPath) into the store folder on the FTP server. With
+    // removeSent a successful upload also removes from the log what went up, so that lines
+    // written meanwhile stay for the next upload. True when the server took the file.
+    virtual bool uploadTransactLog(const QString& logPath, bool removeSent) = 0;
 
     // Update step 1: fetches and unpacks the new client, then sends its own answer ("E11",
     // "E12" or "E28") through SessionClient::sendCode.
@@ -28,7 +30,7 @@ public:
 // says so in the status list and never reports success.
 class UnavailableProcedures : public SessionProcedures {
 public:
-    bool uploadFile(const QString& localPath, const QString& remoteName) override;
+    bool uploadTransactLog(const QString& logPath, bool removeSent) override;
     void autoUpdateClient() override;
     bool processMissionPack(const QString& packName) override;
     void abortTransfers() override;

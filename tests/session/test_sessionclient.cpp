@@ -21,8 +21,8 @@ class RecordingProcedures : public SessionProcedures {
 public:
     QStringList calls;
     bool result = true;
-    bool uploadFile(const QString& localPath, const QString& remoteName) override {
-        calls << "upload " + localPath + " " + remoteName;
+    bool uploadTransactLog(const QString& logPath, bool removeSent) override {
+        calls << "upload " + logPath + (removeSent ? " removing what was sent" : "");
         return result;
     }
     void autoUpdateClient() override {
@@ -319,11 +319,15 @@ void TestSessionClient::proceduresAreCalledWithTheirArguments() {
     rig.session.DispatchCommand("E30pack 7.zip");
     rig.session.DispatchCommand("E10");
     rig.session.DispatchCommand("E08");
+    rig.session.DispatchCommand("E07");
     QCOMPARE(procedures.calls,
              QStringList({"pack pack 7.zip", "update",
-                          "upload " + rig.folder.file("transact.log") + " transact.log"}));
-    // A successful upload deletes the log; its last line goes with it.
-    QVERIFY(!QFile::exists(rig.folder.file("transact.log")));
+                          "upload " + rig.folder.file("transact.log") + " removing what was sent",
+                          "upload " + rig.folder.file("transact.log")}));
+    // Removing what went up is the upload's business: the lines written since stay.
+    QCOMPARE(rig.log().mid(0, 5),
+             QStringList({"earlier run", "Performing Auto Update Step 1", "Sending Transact.log",
+                          "Send Complete", "Major Failure"}));
     QCOMPARE(rig.session.pendingOutgoing(), QStringList({"STORE12E31", "STORE12E08"}));
 
     procedures.result = false;
