@@ -123,6 +123,7 @@ private slots:
     void lanInAnyCaseIsNotDialled_data();
     void lanInAnyCaseIsNotDialled();
     void emptyConnectionEndsTheClient();
+    void portOutOfRangeIsReported();
     void failedDialsScheduleRetriesThenGiveUp();
     void dialledConnectionIsHungUpAtTheEnd();
     void retryChooser();
@@ -493,6 +494,20 @@ void TestSessionClient::emptyConnectionEndsTheClient() {
                      "ASAP."));
     QVERIFY(!rig.session.retrySchedule().waiting());
     QVERIFY(rig.dialler.dialled.isEmpty());
+}
+
+void TestSessionClient::portOutOfRangeIsReported() {
+    Rig rig;
+    clientSettings().port = 70000;
+    rig.session.StartNetwork();
+    QCOMPARE(rig.log().mid(2),
+             QStringList({"Setting Port to: 70000",
+                          "Port 70000 in skyvane.ini is not a valid port number"}));
+    QCOMPARE(rig.host.noticeMessage,
+             QString("Port 70000 in skyvane.ini is not a valid port number"));
+    QCOMPARE(rig.host.noticeShown, 1);
+    QCOMPARE(rig.session.socketState(), QAbstractSocket::UnconnectedState);
+    QVERIFY(!rig.session.reconnectPending());
 }
 
 void TestSessionClient::failedDialsScheduleRetriesThenGiveUp() {
