@@ -9,40 +9,27 @@
 # and prints wall time, CPU time (user + system), peak memory and the ratios.
 # Targets: getdata at least twice as fast as mdb-export, peak memory under 64 MB.
 #
-# Usage: bench/getdata_bench.sh [build-dir]     (RUNS=3 by default)
-# Without a build folder it makes its own, build-bench, as a Release build of the libraries and
-# the bench only; a given folder keeps its settings and gets SKYVANE_BUILD_BENCH=ON.
+# Usage: bench/getdata_bench.sh [build-dir]     (RUNS=3 by default; see bench/common.sh)
+# Without a build folder it uses BUILD_DIR or build-bench; a new one is configured as a Release
+# build of the libraries and the benches only, a given one keeps its settings and gets
+# SKYVANE_BUILD_BENCH=ON.
 set -euo pipefail
 
-root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-}"
+[ -z "${1:-}" ] || BUILD_DIR="$1"
+# shellcheck source=bench/common.sh
+source "$(dirname "$0")/common.sh"
+root="$BENCH_ROOT"
 runs="${RUNS:-3}"
 
-need_packages=()
-[ -x /usr/bin/time ] || need_packages+=(time)
-command -v mdb-export >/dev/null || need_packages+=(mdbtools)
-if [ ${#need_packages[@]} -gt 0 ]; then
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "missing: ${need_packages[*]} (run as root to install them)" >&2
-        exit 1
-    fi
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need_packages[@]}"
-fi
+bench_install time mdbtools mdbtools-dev libglib2.0-dev pkg-config build-essential
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+BENCH_WORK="$work"
 
 echo "== building getdata_bench"
-if [ -z "$build" ]; then
-    build="$root/build-bench"
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSKYVANE_BUILD_BENCH=ON \
-        -DSKYVANE_BUILD_TESTS=OFF -DSKYVANE_BUILD_GUI=OFF >/dev/null
-else
-    cmake -S "$root" -B "$build" -DSKYVANE_BUILD_BENCH=ON >/dev/null
-fi
-cmake --build "$build" -j2 --target getdata_bench >/dev/null
-getdata="$build/bin/getdata_bench"
+bench_build getdata_bench
+getdata="$BUILD_DIR/bin/getdata_bench"
 
 echo "== growing Orders"
 cc -O2 -o "$work/mdb-grow" "$root/bench/mdb-grow.c" $(pkg-config --cflags --libs libmdb)
@@ -65,28 +52,15 @@ declare -A wall cpu rss
 measure() {
     local name="$1" out="$2"
     shift 2
-    local best="" best_cpu="" peak=0
-    for ((i = 1; i <= runs; i++)); do
-        /usr/bin/time -v -o "$work/time.txt" "$@" >"$out" 2>"$work/stderr.txt"
-        if [ "$name" != export ] && grep -q '^Error' "$work/stderr.txt"; then
-            echo "getdata reported errors:" >&2
-            cat "$work/stderr.txt" >&2
-            exit 1
-        fi
-        local w u s r
-        w=$(awk -F': ' '/Elapsed \(wall clock\)/ {n=split($2,p,":"); t=0; for(i=1;i<=n;i++) t=t*60+p[i]; print t}' "$work/time.txt")
-        u=$(awk -F': ' '/User time/ {print $2}' "$work/time.txt")
-        s=$(awk -F': ' '/System time/ {print $2}' "$work/time.txt")
-        r=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
-        if [ -z "$best" ] || awk -v a="$w" -v b="$best" 'BEGIN {exit !(a < b)}'; then
-            best="$w"
-            best_cpu=$(awk -v a="$u" -v b="$s" 'BEGIN {printf "%.2f", a + b}')
-        fi
-        [ "$r" -gt "$peak" ] && peak="$r"
-    done
-    wall[$name]="$best"
-    cpu[$name]="$best_cpu"
-    rss[$name]="$peak"
+    bench_measure "$runs" "$out" "$@"
+    if [ "$name" != export ] && grep -q '^Error' "$work/stderr.txt"; then
+        echo "getdata reported errors:" >&2
+        cat "$work/stderr.txt" >&2
+        exit 1
+    fi
+    wall[$name]="$M_WALL"
+    cpu[$name]="$M_CPU"
+    rss[$name]="$M_KB"
 }
 
 echo "== running (best of $runs)"
@@ -102,6 +76,11 @@ printf '\n%-16s %9s %9s %10s\n' "" "wall s" "cpu s" "peak MB"
 for n in export getdata ranged; do
     printf '%-16s %9s %9s %10.1f\n' "$n" "${wall[$n]}" "${cpu[$n]}" "$(awk -v k="${rss[$n]}" 'BEGIN {print k / 1024}')"
 done
+
+bench_record "getdata, unordered" "${wall[getdata]}" mdb-export "${wall[export]}" \
+    "${rss[getdata]}" "${rss[export]}" 1.0 100 "issue 10" 0.5 64
+bench_record "getdata, date range" "${wall[ranged]}" mdb-export "${wall[export]}" \
+    "${rss[ranged]}" "${rss[export]}" 1.0 100 "issue 10" 0.5 64
 
 status=0
 echo
