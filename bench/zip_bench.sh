@@ -4,29 +4,21 @@
 # Targets: within 1.2x of Info-ZIP's time, peak memory under 100 MB.
 #
 #   bench/zip_bench.sh                 build into build-bench, ~300 MB of data, best of 3 runs
-#   BUILD_DIR=... SIZE_MB=... REPEAT=... WORK_DIR=... bench/zip_bench.sh
+#   BUILD_DIR=... SIZE_MB=... REPEAT=... WORK_DIR=... bench/zip_bench.sh   (see bench/common.sh)
 set -euo pipefail
 
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD_DIR=${BUILD_DIR:-$ROOT/build-bench}
+# shellcheck source=bench/common.sh
+source "$(dirname "$0")/common.sh"
 SIZE_MB=${SIZE_MB:-300}
 REPEAT=${REPEAT:-3}
 
-missing=()
-command -v zip >/dev/null || missing+=(zip)
-command -v unzip >/dev/null || missing+=(unzip)
-[ -x /usr/bin/time ] || missing+=(time)
-if [ ${#missing[@]} -gt 0 ]; then
-    apt-get update
-    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
-fi
-
-cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DSKYVANE_BUILD_BENCH=ON >/dev/null
-cmake --build "$BUILD_DIR" -j2 --target zipbench >/dev/null
+bench_install zip unzip time python3
+bench_build zipbench
 ZIPBENCH=$BUILD_DIR/bin/zipbench
 
 WORK=${WORK_DIR:-$(mktemp -d)}
 [ -n "${WORK_DIR:-}" ] || trap 'rm -rf "$WORK"' EXIT
+BENCH_WORK=$WORK
 DATA=$WORK/data
 mkdir -p "$DATA"
 
@@ -69,35 +61,24 @@ for i in range(4):
 for i in range(300):
     text_file(os.path.join(folder, "small%03d.txt" % i), rng.randint(4, 100) * 1024)
 EOF
-echo "Data: $(du -sm "$DATA" | cut -f1) MB in $(ls "$DATA" | wc -l) files"
+DATA_MB=$(du -sm "$DATA" | cut -f1)
+echo "Data: $DATA_MB MB in $(ls "$DATA" | wc -l) files"
 
-# Runs a command REPEAT times; prints the best wall time (s) and the highest peak RSS (KB).
-measure() {
-    local best="" peak=0 t rss
-    for _ in $(seq "$REPEAT"); do
-        [ -z "${PREPARE:-}" ] || eval "$PREPARE"
-        /usr/bin/time -v -o "$WORK/time.txt" "$@" >/dev/null
-        t=$(awk -F': ' '/Elapsed \(wall clock\)/ {
-                n = split($2, p, ":"); s = 0
-                for (i = 1; i <= n; i++) s = s * 60 + p[i]
-                print s }' "$WORK/time.txt")
-        rss=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$WORK/time.txt")
-        if [ -z "$best" ] || awk "BEGIN {exit !($t < $best)}"; then best=$t; fi
-        [ "$rss" -gt "$peak" ] && peak=$rss
-    done
-    echo "$best $peak"
-}
-
+# Best wall time of REPEAT runs and the highest peak memory (KB) of each side.
 cd "$DATA"
 PREPARE="rm -f '$WORK/info.zip'"
-read -r zt_info zm_info < <(measure zip -q -9 "$WORK/info.zip" -- *)
+bench_measure "$REPEAT" /dev/null zip -q -9 "$WORK/info.zip" -- *
+zt_info=$M_WALL zm_info=$M_KB
 PREPARE="rm -f '$WORK/ours.zip'"
-read -r zt_ours zm_ours < <(measure "$ZIPBENCH" zip "$WORK/ours.zip" "$DATA")
+bench_measure "$REPEAT" /dev/null "$ZIPBENCH" zip "$WORK/ours.zip" "$DATA"
+zt_ours=$M_WALL zm_ours=$M_KB
 cd "$WORK"
 PREPARE="rm -rf '$WORK/out_info'"
-read -r ut_info um_info < <(measure unzip -q -o "$WORK/info.zip" -d "$WORK/out_info")
+bench_measure "$REPEAT" /dev/null unzip -q -o "$WORK/info.zip" -d "$WORK/out_info"
+ut_info=$M_WALL um_info=$M_KB
 PREPARE="rm -rf '$WORK/out_ours'"
-read -r ut_ours um_ours < <(measure "$ZIPBENCH" unpack "$WORK/ours.zip" "$WORK/out_ours")
+bench_measure "$REPEAT" /dev/null "$ZIPBENCH" unpack "$WORK/ours.zip" "$WORK/out_ours"
+ut_ours=$M_WALL um_ours=$M_KB
 
 diff -r "$DATA" "$WORK/out_ours" >/dev/null || { echo "FAIL: unpacked files differ"; exit 1; }
 diff -r "$DATA" "$WORK/out_info" >/dev/null || { echo "FAIL: Info-ZIP round trip differs"; exit 1; }
@@ -112,6 +93,8 @@ report() { # name ours_t info_t ours_kb info_kb
     printf "%-7s ours %7.2f s %6d MB   Info-ZIP %7.2f s %6d MB   time ratio %s  %s\n" \
         "$1" "$2" $(( $4 / 1024 )) "$3" $(( $5 / 1024 )) "$ratio" "$verdict"
 }
+bench_record "zip, $DATA_MB MB folder" "$zt_ours" "zip -9" "$zt_info" "$zm_ours" "$zm_info" 1.2 100
+bench_record "unpack, $DATA_MB MB folder" "$ut_ours" unzip "$ut_info" "$um_ours" "$um_info" 1.2 100
 echo "Best of $REPEAT runs, peak resident memory:"
 report zip "$zt_ours" "$zt_info" "$zm_ours" "$zm_info"
 report unpack "$ut_ours" "$ut_info" "$um_ours" "$um_info"
