@@ -1,25 +1,23 @@
 #!/bin/bash
 # Uploads and downloads one file of SIZE_MB over loopback with the client's FTP component and
 # with the curl command-line tool, against the same local pyftpdlib server, and prints wall
-# time and MB/s of each (best of REPEAT runs; the component's own figure excludes the login).
+# time, MB/s and peak memory of each (best of REPEAT runs; the component's own figure excludes
+# the login). The component is driven directly, so none of the fixed pauses of the transfer
+# procedures are in its times. Targets: within 1.5x of curl's time, peak memory under 100 MB.
 #
 #   bench/ftp_bench.sh                 build into build-bench, 200 MB, best of 3 runs
-#   BUILD_DIR=... SIZE_MB=... REPEAT=... MODE=active bench/ftp_bench.sh
+#   BUILD_DIR=... SIZE_MB=... REPEAT=... MODE=active bench/ftp_bench.sh   (see bench/common.sh)
 set -euo pipefail
 
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD_DIR=${BUILD_DIR:-$ROOT/build-bench}
+# shellcheck source=bench/common.sh
+source "$(dirname "$0")/common.sh"
+ROOT=$BENCH_ROOT
 SIZE_MB=${SIZE_MB:-200}
 REPEAT=${REPEAT:-3}
 MODE=${MODE:-passive}
 
-command -v curl >/dev/null || {
-    apt-get update
-    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends curl
-}
-
-cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DSKYVANE_BUILD_BENCH=ON >/dev/null
-cmake --build "$BUILD_DIR" -j2 --target ftpbench >/dev/null
+bench_install curl python3-pyftpdlib time
+bench_build ftpbench
 FTPBENCH=$BUILD_DIR/bin/ftpbench
 
 WORK=$(mktemp -d -p "$BUILD_DIR" ftpbench.XXXXXX)
@@ -48,42 +46,47 @@ CURL_MODE=()
 
 now() { date +%s.%N; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
-best() { sort -n | head -1; }
 mbps() { awk -v s="$1" -v mb="$SIZE_MB" 'BEGIN { printf "%.0f", mb / s }'; }
 
-declare -A times
-for _ in $(seq "$REPEAT"); do
+# timed KEY COMMAND... : runs COMMAND, adds its wall seconds to times[KEY] and keeps the highest
+# peak memory in peak[KEY]; COMMAND's standard output goes to $WORK/out.txt.
+declare -A times peak
+same() { cmp -s "$1" "$2" || { echo "FAIL: $2 differs from $1" >&2; exit 1; }; }
+timed() {
+    local key=$1 t0 t1 kb
+    shift
     t0=$(now)
-    inner=$("$FTPBENCH" upload "$ADDR" bench bench "$WORK/local/data.bin" '\store\up.bin' "$MODE")
+    /usr/bin/time -v -o "$WORK/time.txt" "$@" >"$WORK/out.txt"
     t1=$(now)
-    cmp -s "$WORK/local/data.bin" "$WORK/root/store/up.bin"
-    times[comp_up]+="$(elapsed "$t0" "$t1") "
+    times[$key]+="$(elapsed "$t0" "$t1") "
+    kb=$(bench_peak_kb "$WORK/time.txt")
+    [ "$kb" -gt "${peak[$key]:-0}" ] && peak[$key]=$kb
+    return 0
+}
+
+for _ in $(seq "$REPEAT"); do
+    timed comp_up "$FTPBENCH" upload "$ADDR" bench bench "$WORK/local/data.bin" '\store\up.bin' "$MODE"
+    same "$WORK/local/data.bin" "$WORK/root/store/up.bin"
+    inner=$(cat "$WORK/out.txt")
     times[comp_up_inner]+="${inner%% *} "
 
-    t0=$(now)
-    inner=$("$FTPBENCH" download "$ADDR" bench bench "$WORK/local/down.bin" '\store\up.bin' "$MODE")
-    t1=$(now)
-    cmp -s "$WORK/local/data.bin" "$WORK/local/down.bin"
-    times[comp_down]+="$(elapsed "$t0" "$t1") "
+    timed comp_down "$FTPBENCH" download "$ADDR" bench bench "$WORK/local/down.bin" '\store\up.bin' "$MODE"
+    same "$WORK/local/data.bin" "$WORK/local/down.bin"
+    inner=$(cat "$WORK/out.txt")
     times[comp_down_inner]+="${inner%% *} "
     rm -f "$WORK/root/store/up.bin" "$WORK/local/down.bin"
 
-    t0=$(now)
-    curl -s "${CURL_MODE[@]}" -T "$WORK/local/data.bin" "ftp://bench:bench@$ADDR/store/up.bin"
-    t1=$(now)
-    cmp -s "$WORK/local/data.bin" "$WORK/root/store/up.bin"
-    times[curl_up]+="$(elapsed "$t0" "$t1") "
+    timed curl_up curl -s "${CURL_MODE[@]}" -T "$WORK/local/data.bin" "ftp://bench:bench@$ADDR/store/up.bin"
+    same "$WORK/local/data.bin" "$WORK/root/store/up.bin"
 
-    t0=$(now)
-    curl -s "${CURL_MODE[@]}" -o "$WORK/local/down.bin" "ftp://bench:bench@$ADDR/store/up.bin"
-    t1=$(now)
-    cmp -s "$WORK/local/data.bin" "$WORK/local/down.bin"
-    times[curl_down]+="$(elapsed "$t0" "$t1") "
+    timed curl_down curl -s "${CURL_MODE[@]}" -o "$WORK/local/down.bin" "ftp://bench:bench@$ADDR/store/up.bin"
+    same "$WORK/local/data.bin" "$WORK/local/down.bin"
     rm -f "$WORK/root/store/up.bin" "$WORK/local/down.bin"
 done
 
+declare -A best
 echo "$SIZE_MB MB over loopback, $MODE mode, best of $REPEAT (pyftpdlib server, curl $(curl --version | head -1 | cut -d' ' -f2))"
-printf "%-36s %8s %8s\n" "" seconds "MB/s"
+printf "%-36s %8s %8s %8s\n" "" seconds "MB/s" "peak MB"
 for key in comp_up comp_up_inner curl_up comp_down comp_down_inner curl_down; do
     case $key in
     comp_up) label="upload, FtpClient (process)" ;;
@@ -93,6 +96,26 @@ for key in comp_up comp_up_inner curl_up comp_down comp_down_inner curl_down; do
     comp_down_inner) label="download, FtpClient (transfer only)" ;;
     curl_down) label="download, curl tool (process)" ;;
     esac
-    s=$(tr ' ' '\n' <<<"${times[$key]}" | grep . | best)
-    printf "%-36s %8.3f %8s\n" "$label" "$s" "$(mbps "$s")"
+    s=$(tr ' ' '\n' <<<"${times[$key]}" | grep . | sort -n | head -1)
+    best[$key]=$s
+    mb=-
+    [ -z "${peak[$key]:-}" ] || mb=$(awk -v k="${peak[$key]}" 'BEGIN { printf "%.1f", k / 1024 }')
+    printf "%-36s %8.3f %8s %8s\n" "$label" "$s" "$(mbps "$s")" "$mb"
 done
+
+# Whole processes against whole processes: both sides start, log in, transfer and log out.
+status=0
+echo
+for dir in up down; do
+    ours=${best[comp_$dir]} theirs=${best[curl_$dir]} kb=${peak[comp_$dir]}
+    ratio=$(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }')
+    verdict=ok
+    if awk -v r="$ratio" -v k="$kb" 'BEGIN { exit !(r > 1.5 || k >= 102400) }'; then
+        verdict=MISSED
+        status=1
+    fi
+    [ $dir = up ] && what=upload || what=download
+    echo "$what: ${ratio}x curl's time, peak $((kb / 1024)) MB: $verdict"
+    bench_record "FTP $what, $SIZE_MB MB" "$ours" curl "$theirs" "$kb" "${peak[curl_$dir]}" 1.5 100
+done
+exit $status
