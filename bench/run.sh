@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Every benchmark in one command: installs what is missing, builds the bench drivers into
+# build-bench (Release, SKYVANE_BUILD_BENCH=ON), runs each bench against the tool people use
+# today on the same input in this same run, and ends with one table of ratios beside their
+# targets. Takes a few minutes. Exit status 1 when a bench failed or missed its target.
+#
+#   bash bench/run.sh                       (as root when packages are missing)
+#   GETDATA_RUNS=3 ZIP_MB=300 ZIP_RUNS=2 FTP_MB=200 FTP_RUNS=5 bash bench/run.sh
+#
+# The benches, each usable on its own: bench/getdata_bench.sh (getdata of a ~1,000,000-row table
+# against mdb-export), bench/zip_bench.sh (zip and unpack against Info-ZIP's zip -9 and unzip),
+# bench/ftp_bench.sh (FTP upload and download over loopback against the curl tool).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+export BUILD_DIR=$root/build-bench
+# shellcheck source=bench/common.sh
+source "$root/bench/common.sh"
+
+started=$(date +%s)
+echo "== installing what is missing"
+bash "$root/scripts/install-deps.sh"
+bench_install time
+
+echo "== building the bench drivers into $BUILD_DIR"
+cmake -S "$root" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSKYVANE_BUILD_BENCH=ON \
+    -DSKYVANE_BUILD_TESTS=OFF -DSKYVANE_BUILD_GUI=OFF >/dev/null
+cmake --build "$BUILD_DIR" -j2 --target getdata_bench zipbench ftpbench >/dev/null
+
+results=$(mktemp)
+trap 'rm -f "$results"' EXIT
+export BENCH_BUILT=1 BENCH_RESULTS=$results
+
+# Each bench judges its own figures too; its exit status is not used here, only whether it
+# recorded its rows (a bench that breaks down records none).
+failed=()
+run_bench() { # NAME ROWS ENV=VALUE... SCRIPT
+    local name=$1 rows=$2 before
+    shift 2
+    before=$(wc -l <"$results")
+    echo
+    echo "==== $name"
+    env "$@" || true
+    [ $(($(wc -l <"$results") - before)) -eq "$rows" ] || failed+=("$name")
+}
+run_bench getdata 2 RUNS="${GETDATA_RUNS:-3}" bash "$root/bench/getdata_bench.sh"
+run_bench zip 2 SIZE_MB="${ZIP_MB:-300}" REPEAT="${ZIP_RUNS:-2}" bash "$root/bench/zip_bench.sh"
+run_bench ftp 2 SIZE_MB="${FTP_MB:-200}" REPEAT="${FTP_RUNS:-5}" bash "$root/bench/ftp_bench.sh"
+
+echo
+echo "==== Results: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)," \
+    "$(($(date +%s) - started)) s in all"
+echo "Time: best wall time of the runs, ratio ours / tool (below 1 is faster than the tool)."
+echo "Memory: highest peak resident memory of the runs, ratio ours / tool."
+echo
+awk -F'\t' '
+function mb(kb) { return sprintf("%.1f", kb / 1024) }
+BEGIN {
+    fmt = "| %-24s | %7s | %-10s | %7s | %6s | %6s | %7s | %7s | %6s | %8s | %-6s |\n"
+    printf fmt, "bench", "ours s", "tool", "tool s", "time", "target", "ours MB", "tool MB", "memory", "target", "result"
+    printf "|%s|%s|%s|%s|%s|%s|%s|%s|%s|%s|%s|\n", "--------------------------", "--------:", \
+        "------------", "--------:", "-------:", "-------:", "--------:", "--------:", "-------:", \
+        "---------:", "--------"
+}
+{
+    rt = $2 / $4; rm = $5 / $6
+    ok = rt <= $7 && $5 / 1024 < $8
+    printf fmt, $1, $2, $3, $4, sprintf("%.2fx", rt), sprintf("<=%.1fx", $7), mb($5), mb($6), \
+        sprintf("%.1fx", rm), sprintf("<%d MB", $8), ok ? "ok" : "MISSED"
+    if (!ok) missed = 1
+    if ($9 != "") {
+        goal = rt <= $10 && $5 / 1024 < $11
+        notes = notes sprintf("%s: %s goal %.2fx and under %d MB: %s (%.2fx, %s MB)\n", $1, $9, \
+            $10, $11, goal ? "met" : "MISSED", rt, mb($5))
+    }
+}
+END { printf "\n%s", notes; exit missed }' "$results" && missed=0 || missed=1
+
+status=0
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "Broke down before recording its figures: ${failed[*]}"
+    status=1
+fi
+if [ "$missed" = 1 ]; then
+    echo "Some figures missed their target (MISSED above)."
+    status=1
+fi
+[ "$status" = 1 ] || echo "Every target met."
+exit $status
