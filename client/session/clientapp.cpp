@@ -1,5 +1,6 @@
 #include "client/session/clientapp.h"
 
+#include "client/display/ftpeventhandler.h"
 #include "client/foundation/clientstate.h"
 #include "client/foundation/paths.h"
 #include "client/foundation/prompter.h"
@@ -10,6 +11,7 @@
 #include "client/session/frmmain.h"
 #include "client/session/frmretryin.h"
 #include "client/session/sessionprocedures.h"
+#include "client/transfer/ftpclient.h"
 
 #include <QPushButton>
 
@@ -46,6 +48,10 @@ ClientApp::~ClientApp() {
     delete m_main;
 }
 
+void ClientApp::setTransferComponent(FtpClient* ftp) {
+    m_ftp = ftp;
+}
+
 bool ClientApp::StartClient() {
     return startClient(false);
 }
@@ -72,6 +78,7 @@ bool ClientApp::startClient(bool restart) {
     clientFlags().closing = false;
 
     m_main = new frmMain(this);
+    connectTransferDisplay();
     if (m_options.runTimers)
         m_main->startTimers();
     m_main->show();
@@ -149,6 +156,19 @@ void ClientApp::cancelClicked() {
 void ClientApp::retryChosen(const QString& minutes) {
     m_session.chooseRetry(minutes);
     unloadRetryChooser();
+}
+
+void ClientApp::connectTransferDisplay() {
+    if (!m_ftp || !m_main)
+        return;
+    FtpClient* ftp = m_ftp;
+    FtpEventHandler* events = m_main->transferEvents();
+    connect(ftp, &FtpClient::FtpDisconnected, events, &FtpEventHandler::onFtpDisconnected);
+    connect(ftp, &FtpClient::FtpTransferStatus, events, &FtpEventHandler::onFtpTransferStatus);
+    connect(ftp, &FtpClient::FtpLogText, events, &FtpEventHandler::onFtpLogText);
+    connect(ftp, &FtpClient::FtpCompleted, events, &FtpEventHandler::onFtpCompleted);
+    connect(ftp, &FtpClient::FtpReceivingFile, events, &FtpEventHandler::onFtpReceivingFile);
+    connect(ftp, &FtpClient::FtpSendingFile, events, &FtpEventHandler::onFtpSendingFile);
 }
 
 void ClientApp::unloadRetryChooser() {

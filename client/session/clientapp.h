@@ -10,6 +10,7 @@
 
 class Clock;
 class Dialler;
+class FtpClient;
 class SessionProcedures;
 class SingleInstance;
 class frmMain;
@@ -31,6 +32,9 @@ public:
 
     explicit ClientApp(const Options& options, QObject* parent = nullptr);
     ~ClientApp() override;
+
+    // The FTP component whose events drive the main window's transfer display.
+    void setTransferComponent(FtpClient* ftp);
 
     // Returns false when an earlier instance was brought forward and this one must end.
     bool StartClient();
@@ -66,6 +70,7 @@ public:
 private:
     bool startClient(bool restart);
     void unloadRetryChooser();
+    void connectTransferDisplay();
     void bringMainWindowForward();
     bool connectionIsExactlyLan() const;
 
@@ -77,4 +82,5 @@ private:
     QPointer<frmNoServ> m_notice;
     QPointer<frmRetryIn> m_retry;
     bool m_terminated = false;
+    FtpClient* m_ftp = nullptr;
 };

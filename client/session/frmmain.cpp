@@ -1,5 +1,7 @@
 #include "client/session/frmmain.h"
 
+#include "client/display/ftpeventhandler.h"
+#include "client/display/progressbar.h"
 #include "client/foundation/statuslog.h"
 #include "client/foundation/version.h"
 #include "client/session/clientapp.h"
@@ -67,9 +69,14 @@ frmMain::frmMain(ClientApp* app) : QWidget(nullptr), m_app(app) {
     m_socktimer = addTimer(250, &SessionClient::socketWatchTick);
     m_tmrRetrySec = addTimer(1000, &SessionClient::retryTick);
 
-    // Load: the version line. The transfer display builds its progress bar at
-    // progressBarRect() here when it is part of the client.
+    // Load: the version line, then the progress bar in its idle state.
     m_lblTitle->setText(QStringLiteral("Skyvane ") + Versions::Skyvane.text());
+    m_progressBar.reset(new ProgressBar);
+    m_progressBar->CreateProgressBar(this, ProgressBarTop, ProgressBarLeft, ProgressBarWidth,
+                                     ProgressBarHeight);
+    m_progressBar->UpdateProgressBar(100, 0, false);
+    m_transferEvents = new FtpEventHandler(m_lblTotalBytes, m_lblTransfered, m_lblByteRate,
+                                           m_progressBar.get(), this);
 }
 
 frmMain::~frmMain() = default;
@@ -107,6 +114,14 @@ void frmMain::closeEvent(QCloseEvent* event) {
     } else {
         event->ignore();
     }
+}
+
+ProgressBar* frmMain::progressBar() const {
+    return m_progressBar.get();
+}
+
+FtpEventHandler* frmMain::transferEvents() const {
+    return m_transferEvents;
 }
 
 QLabel* frmMain::lblTitle() const {

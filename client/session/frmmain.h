@@ -3,7 +3,11 @@
 #include <QRect>
 #include <QWidget>
 
+#include <memory>
+
 class ClientApp;
+class FtpEventHandler;
+class ProgressBar;
 class QGroupBox;
 class QLabel;
 class QListView;
@@ -32,6 +36,10 @@ public:
 
     // The progress bar's place on this window, in pixels.
     QRect progressBarRect() const;
+
+    // The transfer display: the progress bar and the handler of the FTP component's events.
+    ProgressBar* progressBar() const;
+    FtpEventHandler* transferEvents() const;
 
     QLabel* lblTitle() const;
     QListView* lstStatus() const;
@@ -69,4 +77,6 @@ private:
     QTimer* m_clientspltimer;
     QTimer* m_socktimer;
     QTimer* m_tmrRetrySec;
+    std::unique_ptr<ProgressBar> m_progressBar;
+    FtpEventHandler* m_transferEvents;
 };

@@ -2,6 +2,7 @@
 #include "client/session/clientapp.h"
 #include "client/session/dialler.h"
 #include "client/session/frmmain.h"
+#include "client/session/windowedprocedures.h"
 
 #include <QApplication>
 
@@ -15,6 +16,9 @@ int main(int argc, char* argv[]) {
     options.arguments = application.arguments().mid(1);
     options.dialler = dialler.get();
     ClientApp client(options);
+    WindowedProcedures procedures(client.session());
+    client.session().setProcedures(&procedures);
+    client.setTransferComponent(&procedures.ftp());
     if (!client.StartClient())
         return 0;
     // Start-up may already have ended the client (no connection to dial, for one).

@@ -1,0 +1,91 @@
+#include "client/session/windowedprocedures.h"
+
+#include "client/foundation/clientstate.h"
+#include "client/foundation/paths.h"
+#include "client/foundation/settings.h"
+#include "client/foundation/statuslog.h"
+#include "client/missions/getdata.h"
+#include "client/missions/missionpack.h"
+#include "client/session/sessionclient.h"
+#include "client/transfer/autoupdate.h"
+#include "client/transfer/ftpclient.h"
+#include "client/transfer/transactlogupload.h"
+#include "client/transfer/zipcomponent.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+WindowedProcedures::WindowedProcedures(SessionClient& session)
+    : m_session(session), m_xftp(new FtpClient), m_xzip(new ZipComponent) {
+    // The transfer procedures wait for these; the progress display listens to the same events.
+    QObject::connect(m_xftp.get(), &FtpClient::FtpCompleted, [] { clientFlags().ftpDone = true; });
+    QObject::connect(m_xftp.get(), &FtpClient::FtpDisconnected,
+                     [] { clientFlags().ftpDone = true; });
+}
+
+WindowedProcedures::~WindowedProcedures() = default;
+
+bool WindowedProcedures::uploadTransactLog(const QString& logPath, bool removeSent) {
+    return UploadTransactLog(*this, logPath, removeSent);
+}
+
+void WindowedProcedures::autoUpdateClient() {
+    AutoUpdateClient(*this, [this](const QString& code) { m_session.sendCode(code); });
+}
+
+bool WindowedProcedures::processMissionPack(const QString& packName) {
+    return ProcessMissionPack(*this, packName);
+}
+
+void WindowedProcedures::abortTransfers() {
+    m_xftp->setAbort(true);
+    m_xzip->setAbort(true);
+}
+
+void WindowedProcedures::writeStatus(const QString& text) {
+    WriteStatus(text);
+}
+
+TransferHost::Variant WindowedProcedures::variant() const {
+    return Variant();
+}
+
+FtpClient& WindowedProcedures::ftp() {
+    return *m_xftp;
+}
+
+ZipComponent& WindowedProcedures::zip() {
+    return *m_xzip;
+}
+
+QString WindowedProcedures::programFolder() const {
+    return Paths::programFolder();
+}
+
+bool WindowedProcedures::passiveMode() const {
+    return clientSettings().passiveMode;
+}
+
+void WindowedProcedures::sleepMs(int ms) {
+    QThread::msleep(ms);
+}
+
+void WindowedProcedures::pumpEvents() {
+    QCoreApplication::processEvents();
+}
+
+void WindowedProcedures::setPulse(bool on) {
+    clientFlags().pulseOn = on;
+}
+
+bool WindowedProcedures::ftpDone() const {
+    return clientFlags().ftpDone;
+}
+
+void WindowedProcedures::clearFtpDone() {
+    clientFlags().ftpDone = false;
+}
+
+void WindowedProcedures::processGetData(const QString& missionPath) {
+    ProcessGetData(missionPath, *this);
+}
