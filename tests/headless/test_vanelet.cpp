@@ -1,14 +1,13 @@
 #include "client/foundation/paths.h"
-#include "client/transfer/zipcomponent.h"
 #include "tests/support/ftpserverfixture.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tests/support/testdata.h"
+#include "tests/support/testzip.h"
 #include "tools/sessionserver/sessionserver.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -27,37 +26,6 @@ const char* ftpData = "send E02\n"
                       "expect STORE12E23\n"
                       "send E23store7\n"
                       "expect STORE12E10\n";
-
-QByteArray zipOf(const QMap<QString, QByteArray>& files) {
-    QTemporaryDir stage;
-    for (auto it = files.begin(); it != files.end(); ++it) {
-        QFile f(stage.filePath(it.key()));
-        f.open(QIODevice::WriteOnly);
-        f.write(it.value());
-    }
-    ZipComponent zip;
-    zip.setArchiveName(stage.filePath("pack.zip.out"));
-    zip.setBaseFolder(stage.path());
-    zip.setMask("*.*");
-    zip.setLevel(9);
-    zip.setMethod(8);
-    if (zip.zip() != 0)
-        return QByteArray();
-    QFile f(stage.filePath("pack.zip.out"));
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
-QStringList zipEntries(const QString& archive) {
-    QTemporaryDir out;
-    ZipComponent zip;
-    zip.setArchiveName(archive);
-    zip.setDestinationFolder(out.path());
-    zip.setMask("*.*");
-    if (zip.unpack() != 0)
-        return {"<unpack failed>"};
-    return QDir(out.path()).entryList(QDir::Files, QDir::Name);
-}
 
 } // namespace
 
@@ -151,12 +119,12 @@ void TestVanelet::wholeSessionDeliversTheReturnPack() {
     r.write("report");
     r.close();
     m_ftp->writeFile("store7/night.zip",
-                     zipOf({{"a.ini", "[Mission]\r\nType=getfile\r\nTargetFiles=" +
-                                          reports.toLocal8Bit() + "/*.txt\r\n"},
-                            {"b.ini", "[Mission]\r\nType=sendfile\r\nDestinationPath=" +
-                                          m_folder->file("prices").toLocal8Bit() + "\r\n"},
-                            {"b.zip", zipOf({{"list.txt", "apple"}})},
-                            {"c.ini", "[Mission]\r\nType=getdata\r\n"}}));
+                     TestZip::make({{"a.ini", "[Mission]\r\nType=getfile\r\nTargetFiles=" +
+                                                  reports.toLocal8Bit() + "/*.txt\r\n"},
+                                    {"b.ini", "[Mission]\r\nType=sendfile\r\nDestinationPath=" +
+                                                  m_folder->file("prices").toLocal8Bit() + "\r\n"},
+                                    {"b.zip", TestZip::make({{"list.txt", "apple"}})},
+                                    {"c.ini", "[Mission]\r\nType=getdata\r\n"}}));
     QVERIFY(m_ftp->start());
 
     const QString script = QString(registration) + ftpData +
@@ -182,7 +150,7 @@ void TestVanelet::wholeSessionDeliversTheReturnPack() {
                                            "STORE12E31\x08");
     QCOMPARE(m_server->received(), expected);
 
-    QCOMPARE(zipEntries(m_ftp->filePath("store7/MissionPackIn.zip")),
+    QCOMPARE(TestZip::entries(m_ftp->filePath("store7/MissionPackIn.zip")),
              QStringList({"a.ini", "a.zip", "b.ini", "c.ini"}));
     QVERIFY(QFile::exists(m_folder->file("prices/list.txt")));
 
@@ -202,7 +170,7 @@ void TestVanelet::wholeSessionDeliversTheReturnPack() {
 
 void TestVanelet::refusedPassiveModeStillTransfers() {
     m_ftp->setRefusePassive(true);
-    m_ftp->writeFile("store7/p.zip", zipOf({{"x.ini", "[Mission]\r\nType=none\r\n"}}));
+    m_ftp->writeFile("store7/p.zip", TestZip::make({{"x.ini", "[Mission]\r\nType=none\r\n"}}));
     QVERIFY(m_ftp->start());
     const QString script = QString(registration) + ftpData +
                            "send E13\n"
@@ -213,7 +181,7 @@ void TestVanelet::refusedPassiveModeStillTransfers() {
                            "closed\n";
     QVERIFY(run({}, script));
     QVERIFY2(m_server->succeeded(), qPrintable(m_serverError));
-    QCOMPARE(zipEntries(m_ftp->filePath("store7/MissionPackIn.zip")), QStringList({"x.ini"}));
+    QCOMPARE(TestZip::entries(m_ftp->filePath("store7/MissionPackIn.zip")), QStringList({"x.ini"}));
 }
 
 void TestVanelet::endingsAndAnswers_data() {

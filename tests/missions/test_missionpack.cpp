@@ -6,6 +6,7 @@
 #include "tests/support/ftpserverfixture.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tests/support/testtransferhost.h"
+#include "tests/support/testzip.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,23 +28,6 @@ QByteArray readFile(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// A zip archive holding the given files (names may hold "/" for folders inside the archive).
-QByteArray makeZip(const QMap<QString, QByteArray>& files) {
-    QTemporaryDir stage;
-    for (auto it = files.begin(); it != files.end(); ++it)
-        writeFile(stage.filePath(it.key()), it.value());
-    QTemporaryDir out;
-    ZipComponent zip;
-    zip.setArchiveName(out.filePath("a.zip"));
-    zip.setBaseFolder(stage.path());
-    zip.setMask("*.*");
-    zip.setLevel(9);
-    zip.setMethod(8);
-    if (zip.zip() != 0)
-        return QByteArray();
-    return readFile(out.filePath("a.zip"));
-}
-
 // A zip archive whose one entry lies in a folder (our own zipping takes plain files only).
 QByteArray makeNestedZip(const QString& entry, const QByteArray& content) {
     QTemporaryDir out;
@@ -56,19 +40,6 @@ QByteArray makeNestedZip(const QString& entry, const QByteArray& content) {
     if (!python.waitForFinished(10000) || python.exitCode() != 0)
         return QByteArray();
     return readFile(out.filePath("n.zip"));
-}
-
-// Names of the entries of a zip archive, sorted.
-QStringList zipEntries(const QString& archive) {
-    QTemporaryDir out;
-    ZipComponent zip;
-    zip.setArchiveName(archive);
-    zip.setDestinationFolder(out.path());
-    zip.setMask("*.*");
-    if (zip.unpack() != 0)
-        return {QStringLiteral("<unpack failed>")};
-    QStringList names = QDir(out.path()).entryList(QDir::Files, QDir::Name);
-    return names;
 }
 
 QByteArray mission(const QByteArray& keys) {
@@ -144,8 +115,8 @@ void TestMissionPack::wholeRoundReturnsResultsAndArchivesReports() {
     writeFile(storeFile("MissionData/stale.txt"), "from the last pack");
     writeFile(storeFile("MissionPackIn.zip"), "an old return pack");
 
-    const QByteArray prices = makeZip({{"prices.txt", "apple\t1.00\r\n"}});
-    const QByteArray pack = makeZip({
+    const QByteArray prices = TestZip::make({{"prices.txt", "apple\t1.00\r\n"}});
+    const QByteArray pack = TestZip::make({
         {"a,reports.ini", mission("Type=GetFile\r\nTargetFiles=" + reports.toLocal8Bit() +
                                   "\\*.txt\r\nArchiveAfterGet=True\r\nArchivePath=" +
                                   storeFile("archive").toLocal8Bit() + "\r\n")},
@@ -162,10 +133,10 @@ void TestMissionPack::wholeRoundReturnsResultsAndArchivesReports() {
 
     // What went back to the central office.
     QVERIFY(m_server->exists("store7/MissionPackIn.zip"));
-    QCOMPARE(zipEntries(m_server->filePath("store7/MissionPackIn.zip")),
+    QCOMPARE(TestZip::entries(m_server->filePath("store7/MissionPackIn.zip")),
              QStringList(
                  {"a,reports.ini", "a,reports.zip", "b_prices.ini", "c_odd.ini", "d_orders.ini"}));
-    QCOMPARE(zipEntries(storeFile("MissionData/a,reports.zip")),
+    QCOMPARE(TestZip::entries(storeFile("MissionData/a,reports.zip")),
              QStringList({"daily1.txt", "daily2.TXT"}));
 
     // The store side after the run.
@@ -197,7 +168,7 @@ void TestMissionPack::wholeRoundReturnsResultsAndArchivesReports() {
 
 void TestMissionPack::headlessRoundFallsBackToActiveAndSkipsGetData() {
     writeFile(storeFile("reports/r.txt"), "report");
-    const QByteArray pack = makeZip({
+    const QByteArray pack = TestZip::make({
         {"get.ini", mission("Type=getfile\r\nTargetFiles=" +
                             storeFile("reports/r.txt").toLocal8Bit() + "\r\n")},
         {"data.ini", mission("Type=getdata\r\n")},
@@ -207,7 +178,7 @@ void TestMissionPack::headlessRoundFallsBackToActiveAndSkipsGetData() {
 
     TestTransferHost host(m_folder->path(), TestTransferHost::headless());
     QVERIFY(ProcessMissionPack(host, "p.zip"));
-    QCOMPARE(zipEntries(m_server->filePath("store7/MissionPackIn.zip")),
+    QCOMPARE(TestZip::entries(m_server->filePath("store7/MissionPackIn.zip")),
              QStringList({"data.ini", "get.ini", "get.zip"}));
     QVERIFY(host.getDataMissions.isEmpty());
     QCOMPARE(host.pulseTurns, 0);
@@ -317,14 +288,14 @@ void TestMissionPack::archiveFolderEqualToSourceMovesNothing() {
     TestTransferHost host(m_folder->path(), TestTransferHost::windowed());
     QVERIFY(ProcessGetSendFile(host, path));
     QCOMPARE(QDir(storeFile("reports")).entryList(QDir::Files), QStringList({"a.txt", "b.txt"}));
-    QCOMPARE(zipEntries(storeFile("MissionData/g.zip")), QStringList({"a.txt", "b.txt"}));
+    QCOMPARE(TestZip::entries(storeFile("MissionData/g.zip")), QStringList({"a.txt", "b.txt"}));
     QVERIFY(host.lines.last().contains("no files moved"));
 }
 
 void TestMissionPack::missingDestinationPathUnpacksNowhere() {
     const QString path = storeFile("MissionData/s.ini");
     writeFile(path, mission("Type=sendfile\r\n"));
-    writeFile(storeFile("MissionData/s.zip"), makeZip({{"x.txt", "x"}}));
+    writeFile(storeFile("MissionData/s.zip"), TestZip::make({{"x.txt", "x"}}));
     TestTransferHost host(m_folder->path(), TestTransferHost::windowed());
     QVERIFY(!ProcessGetSendFile(host, path));
     QVERIFY(host.lines.last().contains("no DestinationPath"));

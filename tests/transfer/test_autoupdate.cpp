@@ -1,11 +1,10 @@
 #include "client/foundation/clientstate.h"
 #include "client/transfer/autoupdate.h"
-#include "client/transfer/zipcomponent.h"
 #include "tests/support/ftpserverfixture.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tests/support/testtransferhost.h"
+#include "tests/support/testzip.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 class TestAutoUpdate : public QObject {
@@ -46,23 +45,8 @@ void TestAutoUpdate::cleanup() {
 }
 
 QByteArray TestAutoUpdate::updateArchive() {
-    QTemporaryDir stage;
-    for (const char* name : {"skyvane.new", "readme.txt"}) {
-        QFile f(stage.filePath(name));
-        f.open(QIODevice::WriteOnly);
-        f.write(QByteArray("content of ") + name);
-    }
-    ZipComponent zip;
-    zip.setArchiveName(stage.filePath("out.zip.tmp"));
-    zip.setBaseFolder(stage.path());
-    zip.setMask("*.*");
-    zip.setLevel(9);
-    zip.setMethod(8);
-    if (zip.zip() != 0)
-        return QByteArray();
-    QFile f(stage.filePath("out.zip.tmp"));
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
+    return TestZip::make(
+        {{"skyvane.new", "content of skyvane.new"}, {"readme.txt", "content of readme.txt"}});
 }
 
 bool TestAutoUpdate::run() {

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+// Zip archives for tests, made and read with the client's own zip component.
+namespace TestZip {
+
+// The bytes of an archive holding the given files (plain names, no folders).
+QByteArray make(const QMap<QString, QByteArray>& files);
+
+// The sorted names of the entries of an archive; "<unpack failed>" when it cannot be read.
+QStringList entries(const QString& archivePath);
+
+} // namespace TestZip
