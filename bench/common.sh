@@ -39,34 +39,34 @@ bench_build() {
     cmake --build "$BUILD_DIR" -j2 --target "$@" >/dev/null
 }
 
-# bench_measure RUNS OUTPUT COMMAND... : runs COMMAND RUNS times under /usr/bin/time with its
-# standard output in OUTPUT and its standard error in $BENCH_WORK/stderr.txt (the last run's).
-# Evaluates $PREPARE before each run when set. Sets M_WALL (best wall seconds), M_CPU (user +
-# system seconds of that run) and M_KB (highest peak resident memory over all runs, in KB).
-# A failing COMMAND ends the script.
-bench_measure() {
-    local runs="$1" out="$2" i w c k timefile="$BENCH_WORK/time.txt"
+# bench_run KEY OUTPUT COMMAND... : runs COMMAND once under /usr/bin/time, with its standard
+# output in OUTPUT and its standard error in $BENCH_WORK/stderr.txt. Keeps per KEY the best wall
+# seconds (B_WALL), the user + system seconds of that run (B_CPU) and the highest peak resident
+# memory in KB (B_KB). Writes pending data to disk first, so that one run's write-back does not
+# slow the next. A failing COMMAND ends the script.
+# The benches alternate their runs (tool, ours, tool, ours...): the load of a shared machine
+# changes by the minute and should weigh on both sides alike.
+declare -A B_WALL B_CPU B_KB
+bench_run() {
+    local key="$1" out="$2" w c k timefile="$BENCH_WORK/time.txt"
     shift 2
-    M_WALL="" M_CPU="" M_KB=0
-    for ((i = 1; i <= runs; i++)); do
-        [ -z "${PREPARE:-}" ] || eval "$PREPARE"
-        if ! /usr/bin/time -v -o "$timefile" "$@" >"$out" 2>"$BENCH_WORK/stderr.txt"; then
-            echo "failed: $*" >&2
-            cat "$BENCH_WORK/stderr.txt" >&2
-            exit 1
-        fi
-        read -r w c k < <(awk -F': ' '
-            /Elapsed \(wall clock\)/ { n = split($2, p, ":"); for (i = 1; i <= n; i++) w = w * 60 + p[i] }
-            /User time/ { c += $2 }
-            /System time/ { c += $2 }
-            /Maximum resident set size/ { k = $2 }
-            END { printf "%.2f %.2f %d\n", w, c, k }' "$timefile")
-        if [ -z "$M_WALL" ] || awk -v a="$w" -v b="$M_WALL" 'BEGIN {exit !(a < b)}'; then
-            M_WALL=$w
-            M_CPU=$c
-        fi
-        [ "$k" -gt "$M_KB" ] && M_KB=$k
-    done
+    sync
+    if ! /usr/bin/time -v -o "$timefile" "$@" >"$out" 2>"$BENCH_WORK/stderr.txt"; then
+        echo "failed: $*" >&2
+        cat "$BENCH_WORK/stderr.txt" >&2
+        exit 1
+    fi
+    read -r w c k < <(awk -F': ' '
+        /Elapsed \(wall clock\)/ { n = split($2, p, ":"); for (i = 1; i <= n; i++) w = w * 60 + p[i] }
+        /User time/ { c += $2 }
+        /System time/ { c += $2 }
+        /Maximum resident set size/ { k = $2 }
+        END { printf "%.2f %.2f %d\n", w, c, k }' "$timefile")
+    if [ -z "${B_WALL[$key]:-}" ] || awk -v a="$w" -v b="${B_WALL[$key]}" 'BEGIN {exit !(a < b)}'; then
+        B_WALL[$key]=$w
+        B_CPU[$key]=$c
+    fi
+    [ "$k" -gt "${B_KB[$key]:-0}" ] && B_KB[$key]=$k
     return 0
 }
 

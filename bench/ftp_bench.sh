@@ -48,13 +48,14 @@ now() { date +%s.%N; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
 mbps() { awk -v s="$1" -v mb="$SIZE_MB" 'BEGIN { printf "%.0f", mb / s }'; }
 
-# timed KEY COMMAND... : runs COMMAND, adds its wall seconds to times[KEY] and keeps the highest
+# timed KEY COMMAND... : writes pending data to disk, runs COMMAND, adds its wall seconds to times[KEY] and keeps the highest
 # peak memory in peak[KEY]; COMMAND's standard output goes to $WORK/out.txt.
 declare -A times peak
 same() { cmp -s "$1" "$2" || { echo "FAIL: $2 differs from $1" >&2; exit 1; }; }
 timed() {
     local key=$1 t0 t1 kb
     shift
+    sync
     t0=$(now)
     /usr/bin/time -v -o "$WORK/time.txt" "$@" >"$WORK/out.txt"
     t1=$(now)

@@ -47,26 +47,24 @@ for m in plain ranged; do
     printf '[TSD]\r\nDataTypes=%s\r\n' "$types" >"$work/$m.tsd"
 done
 
-# measure NAME OUTPUT COMMAND...: best wall, its CPU seconds and the peak memory over all runs.
-declare -A wall cpu rss
+# measure NAME OUTPUT COMMAND...: one run; getdata's status lines must hold no error.
 measure() {
-    local name="$1" out="$2"
-    shift 2
-    bench_measure "$runs" "$out" "$@"
+    local name="$1"
+    bench_run "$@"
     if [ "$name" != export ] && grep -q '^Error' "$work/stderr.txt"; then
         echo "getdata reported errors:" >&2
         cat "$work/stderr.txt" >&2
         exit 1
     fi
-    wall[$name]="$M_WALL"
-    cpu[$name]="$M_CPU"
-    rss[$name]="$M_KB"
 }
 
 echo "== running (best of $runs)"
-measure export "$work/export.txt" mdb-export -H -d "$(printf '\t')" -Q "$work/big.mdb" Orders
-measure getdata /dev/null "$getdata" "$work/plain.ini"
-measure ranged /dev/null "$getdata" "$work/ranged.ini"
+for ((run = 1; run <= runs; run++)); do
+    measure export "$work/export.txt" mdb-export -H -d "$(printf '\t')" -Q "$work/big.mdb" Orders
+    measure getdata /dev/null "$getdata" "$work/plain.ini"
+    measure ranged /dev/null "$getdata" "$work/ranged.ini"
+done
+declare -n wall=B_WALL cpu=B_CPU rss=B_KB
 
 rows_plain=$(grep -c $'\r$' "$work/plain.tsv" || true)
 rows_ranged=$(grep -c $'\r$' "$work/ranged.tsv" || true)

@@ -65,20 +65,22 @@ DATA_MB=$(du -sm "$DATA" | cut -f1)
 echo "Data: $DATA_MB MB in $(ls "$DATA" | wc -l) files"
 
 # Best wall time of REPEAT runs and the highest peak memory (KB) of each side.
-cd "$DATA"
-PREPARE="rm -f '$WORK/info.zip'"
-bench_measure "$REPEAT" /dev/null zip -q -9 "$WORK/info.zip" -- *
-zt_info=$M_WALL zm_info=$M_KB
-PREPARE="rm -f '$WORK/ours.zip'"
-bench_measure "$REPEAT" /dev/null "$ZIPBENCH" zip "$WORK/ours.zip" "$DATA"
-zt_ours=$M_WALL zm_ours=$M_KB
+for ((run = 1; run <= REPEAT; run++)); do
+    cd "$DATA"
+    rm -f "$WORK/info.zip" "$WORK/ours.zip"
+    bench_run zip_info /dev/null zip -q -9 "$WORK/info.zip" -- *
+    bench_run zip_ours /dev/null "$ZIPBENCH" zip "$WORK/ours.zip" "$DATA"
+done
 cd "$WORK"
-PREPARE="rm -rf '$WORK/out_info'"
-bench_measure "$REPEAT" /dev/null unzip -q -o "$WORK/info.zip" -d "$WORK/out_info"
-ut_info=$M_WALL um_info=$M_KB
-PREPARE="rm -rf '$WORK/out_ours'"
-bench_measure "$REPEAT" /dev/null "$ZIPBENCH" unpack "$WORK/ours.zip" "$WORK/out_ours"
-ut_ours=$M_WALL um_ours=$M_KB
+for ((run = 1; run <= REPEAT; run++)); do
+    rm -rf "$WORK/out_info" "$WORK/out_ours"
+    bench_run unzip_info /dev/null unzip -q -o "$WORK/info.zip" -d "$WORK/out_info"
+    bench_run unzip_ours /dev/null "$ZIPBENCH" unpack "$WORK/ours.zip" "$WORK/out_ours"
+done
+zt_info=${B_WALL[zip_info]} zm_info=${B_KB[zip_info]}
+zt_ours=${B_WALL[zip_ours]} zm_ours=${B_KB[zip_ours]}
+ut_info=${B_WALL[unzip_info]} um_info=${B_KB[unzip_info]}
+ut_ours=${B_WALL[unzip_ours]} um_ours=${B_KB[unzip_ours]}
 
 diff -r "$DATA" "$WORK/out_ours" >/dev/null || { echo "FAIL: unpacked files differ"; exit 1; }
 diff -r "$DATA" "$WORK/out_info" >/dev/null || { echo "FAIL: Info-ZIP round trip differs"; exit 1; }
