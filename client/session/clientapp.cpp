@@ -74,8 +74,10 @@ bool ClientApp::startClient(bool restart) {
     LoadSettings(Paths::inProgramFolder(QStringLiteral("skyvane.ini")), &clientSettings(),
                  &settingsProblems);
 
-    // A restart after a major failure is a new session, not the end of the client.
+    // A restart after a major failure is a new session, not the end of the client; closing
+    // the old one stopped the transfers, the new one needs them again.
     clientFlags().closing = false;
+    m_session.procedures().resumeTransfers();
 
     m_main = new frmMain(this);
     connectTransferDisplay();

@@ -4,6 +4,8 @@
 
 SessionProcedures::~SessionProcedures() = default;
 
+void SessionProcedures::resumeTransfers() {}
+
 bool UnavailableProcedures::uploadTransactLog(const QString&, bool) {
     WriteStatus(QStringLiteral("Upload of transact.log is not available in this build"));
     return false;

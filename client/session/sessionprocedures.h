@@ -24,6 +24,8 @@ public:
 
     // Asks a transfer or archive operation under way to stop (the client is closing).
     virtual void abortTransfers() = 0;
+    // Lets transfers run again after abortTransfers (the client starts a new session).
+    virtual void resumeTransfers();
 };
 
 // Stands in until the transfer, update and mission procedures are built into the client: it

@@ -42,6 +42,11 @@ void WindowedProcedures::abortTransfers() {
     m_xzip->setAbort(true);
 }
 
+void WindowedProcedures::resumeTransfers() {
+    m_xftp->setAbort(false);
+    m_xzip->setAbort(false);
+}
+
 void WindowedProcedures::writeStatus(const QString& text) {
     WriteStatus(text);
 }

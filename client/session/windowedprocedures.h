@@ -20,6 +20,7 @@ public:
     void autoUpdateClient() override;
     bool processMissionPack(const QString& packName) override;
     void abortTransfers() override;
+    void resumeTransfers() override;
 
     // TransferHost
     void writeStatus(const QString& text) override;
