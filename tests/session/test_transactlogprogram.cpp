@@ -57,17 +57,7 @@ struct Store {
             return false;
         folder.write("transact.log", EarlierRun);
         server.start();
-        skyvane.setProgram(folder.file(Paths::executableName("skyvane")));
-        skyvane.setProcessChannelMode(QProcess::ForwardedChannels);
-        skyvane.start();
-        return skyvane.waitForStarted();
-    }
-
-    // Waits for the client to end; false when it did not end normally.
-    bool ended() {
-        if (!ClientProgram::waitFor([&] { return skyvane.state() == QProcess::NotRunning; }, 40000))
-            return false;
-        return skyvane.exitStatus() == QProcess::NormalExit && skyvane.exitCode() == 0;
+        return ClientProgram::startClient(skyvane, folder);
     }
 
     QString failure() const {
@@ -108,7 +98,7 @@ void TestTransactLogProgram::logGoesUpAndLinesOfTheUploadStay() {
                         "expect STORE12E08\n"
                         "send E09\n"
                         "closed\n"));
-    QVERIFY2(store.ended(), qPrintable(store.failure()));
+    QVERIFY2(ClientProgram::endsNormally(store.skyvane), qPrintable(store.failure()));
     QVERIFY2(store.server.succeeded(), qPrintable(store.failure()));
 
     // Every line written before the upload began went up, and only those.
@@ -136,7 +126,7 @@ void TestTransactLogProgram::refusedUploadAnswersE28AndKeepsTheLog() {
                         "expect STORE12E28\n"
                         "send E09\n"
                         "closed\n"));
-    QVERIFY2(store.ended(), qPrintable(store.failure()));
+    QVERIFY2(ClientProgram::endsNormally(store.skyvane), qPrintable(store.failure()));
     QVERIFY2(store.server.succeeded(), qPrintable(store.failure()));
     QVERIFY(!store.ftp.exists("store12/transact.log"));
 
@@ -162,7 +152,7 @@ void TestTransactLogProgram::failedPackPreparationSendsTheLog() {
                         "expect STORE12E08\n"
                         "send E09\n"
                         "closed\n"));
-    QVERIFY2(store.ended(), qPrintable(store.failure()));
+    QVERIFY2(ClientProgram::endsNormally(store.skyvane), qPrintable(store.failure()));
     QVERIFY2(store.server.succeeded(), qPrintable(store.failure()));
     QCOMPARE(store.remoteLog(),
              QStringList("Skyvane Terminated") + store.sessionLines() +
@@ -199,7 +189,7 @@ void TestTransactLogProgram::majorFailureSendsTheLogAndStartsAgain() {
                         "expect STORE12E022.3.9018\n"
                         "send E09\n"
                         "closed\n"));
-    QVERIFY2(store.ended(), qPrintable(store.failure()));
+    QVERIFY2(ClientProgram::endsNormally(store.skyvane), qPrintable(store.failure()));
     QVERIFY2(store.server.succeeded(), qPrintable(store.failure()));
     QCOMPARE(store.server.connectionCount(), 3);
 

@@ -7,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTest>
@@ -47,6 +48,20 @@ QString scriptToUpdateQuestion(const QString& ftpUser, const QString& ftpPasswor
                           "send E23%4\n"
                           "expect STORE12E10\n")
         .arg(ftpUser, ftpPassword, ftpServer, storeFolder);
+}
+
+bool startClient(QProcess& process, const TempProgramFolder& folder, const QStringList& arguments) {
+    process.setProgram(folder.file(Paths::executableName(QStringLiteral("skyvane"))));
+    process.setArguments(arguments);
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start();
+    return process.waitForStarted();
+}
+
+bool endsNormally(QProcess& process, int ms) {
+    if (!waitFor([&] { return process.state() == QProcess::NotRunning; }, ms))
+        return false;
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
 bool waitFor(const std::function<bool()>& done, int ms) {

@@ -3,9 +3,11 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
+class QProcess;
 class TempProgramFolder;
 
 // Running the built programs (skyvane, update) from a temporary program folder against the
@@ -23,6 +25,12 @@ bool installClient(const TempProgramFolder& folder, quint16 sessionPort);
 // Keep-alives are ignored.
 QString scriptToUpdateQuestion(const QString& ftpUser, const QString& ftpPassword,
                                const QString& ftpServer, const QString& storeFolder);
+
+// Starts the client installed in the folder, its output passed through.
+bool startClient(QProcess& process, const TempProgramFolder& folder,
+                 const QStringList& arguments = {});
+// Waits for a program to end; true when it ended normally with code 0.
+bool endsNormally(QProcess& process, int ms = 90000);
 
 // Lets events run until done() holds or ms have passed; returns done().
 bool waitFor(const std::function<bool()>& done, int ms = 60000);

@@ -42,17 +42,7 @@ struct Store {
         if (!server.setScript(whole) || !ClientProgram::installClient(folder, server.port()))
             return false;
         server.start();
-        skyvane.setProgram(folder.file(Paths::executableName("skyvane")));
-        skyvane.setArguments(arguments);
-        skyvane.setProcessChannelMode(QProcess::ForwardedChannels);
-        skyvane.start();
-        return skyvane.waitForStarted();
-    }
-
-    bool ended() {
-        if (!ClientProgram::waitFor([&] { return skyvane.state() == QProcess::NotRunning; }, 90000))
-            return false;
-        return skyvane.exitStatus() == QProcess::NormalExit && skyvane.exitCode() == 0;
+        return ClientProgram::startClient(skyvane, folder, arguments);
     }
 
     QString failure() const {
@@ -101,7 +91,7 @@ void TestSelfUpdateProgram::newBuildReplacesTheClientAndStartsForTheSameSession(
                         "send E11\n"
                         "closed\n",
                         {"night shift"}));
-    QVERIFY2(store.ended(), qPrintable(store.failure()));
+    QVERIFY2(ClientProgram::endsNormally(store.skyvane), qPrintable(store.failure()));
     QVERIFY2(store.server.succeeded(), qPrintable(store.failure()));
 
     const QString folder = ClientProgram::runningFolder(store.folder);
@@ -138,7 +128,7 @@ void TestSelfUpdateProgram::noArchiveOnTheServerAnswersE12() {
                                   "expect STORE12E12\n"
                                   "send E09\n"
                                   "closed\n"));
-    QVERIFY2(store.ended(), qPrintable(store.failure()));
+    QVERIFY2(ClientProgram::endsNormally(store.skyvane), qPrintable(store.failure()));
     QVERIFY2(store.server.succeeded(), qPrintable(store.failure()));
     const QStringList lines = store.updateLines();
     QCOMPARE(lines.mid(0, 5), QStringList({"Performing Auto Update Step 1",
@@ -162,7 +152,7 @@ void TestSelfUpdateProgram::damagedArchiveAnswersNothing() {
                                   "expect STORE12E99\n"
                                   "send E09\n"
                                   "closed\n"));
-    QVERIFY2(store.ended(), qPrintable(store.failure()));
+    QVERIFY2(ClientProgram::endsNormally(store.skyvane), qPrintable(store.failure()));
     QVERIFY2(store.server.succeeded(), qPrintable(store.failure()));
     const QStringList lines = store.updateLines();
     const QString folder = ClientProgram::runningFolder(store.folder);
@@ -184,7 +174,7 @@ void TestSelfUpdateProgram::refusedLoginAnswersNothing() {
                                  "expect STORE12E99\n"
                                  "send E09\n"
                                  "closed\n"));
-    QVERIFY2(store.ended(), qPrintable(store.failure()));
+    QVERIFY2(ClientProgram::endsNormally(store.skyvane), qPrintable(store.failure()));
     QVERIFY2(store.server.succeeded(), qPrintable(store.failure()));
     QCOMPARE(store.updateLines().mid(0, 4),
              QStringList({"Performing Auto Update Step 1",
