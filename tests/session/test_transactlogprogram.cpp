@@ -9,8 +9,6 @@
 #include <QProcess>
 #include <QtTest>
 
-#include <memory>
-
 namespace {
 const QByteArray EarlierRun = "12/5/2026 11:00:00 PM :Skyvane Terminated\r\n";
 
