@@ -17,12 +17,7 @@ void HeadlessHost::writeStatus(const QString& text) {
 }
 
 TransferHost::Variant HeadlessHost::variant() const {
-    Variant v;
-    v.waitForCompletion = false;
-    v.passiveFallback = true;
-    v.pumpBeforeMission = false;
-    v.runGetData = false;
-    return v;
+    return headlessVariant();
 }
 
 FtpClient& HeadlessHost::ftp() {

@@ -25,6 +25,9 @@ public:
         bool runGetData = true;
     };
 
+    // The windowed client's variant is Variant(); this is vanelet's.
+    static Variant headlessVariant();
+
     virtual Variant variant() const = 0;
     virtual FtpClient& ftp() = 0;
     virtual ZipComponent& zip() = 0;

@@ -21,12 +21,7 @@ TransferHost::Variant TestTransferHost::windowed() {
 }
 
 TransferHost::Variant TestTransferHost::headless() {
-    Variant v;
-    v.waitForCompletion = false;
-    v.passiveFallback = true;
-    v.pumpBeforeMission = false;
-    v.runGetData = false;
-    return v;
+    return headlessVariant();
 }
 
 void TestTransferHost::writeStatus(const QString& text) {
