@@ -10,50 +10,49 @@ ClientSettings& clientSettings() {
     return settings;
 }
 
-namespace {
-QString readKey(const QString& ini, const char* section, const char* key, const char* def) {
-    return trimdown(ProfileFile::readBuffer(ini, QString::fromLatin1(section),
-                                            QString::fromLatin1(key), QString::fromLatin1(def),
-                                            SettingsBufferSize));
+QString readSettingsKey(const QString& iniPath, const char* section, const char* key,
+                        const char* defaultValue) {
+    return trimdown(ProfileFile::readBuffer(iniPath, QString::fromLatin1(section),
+                                            QString::fromLatin1(key),
+                                            QString::fromLatin1(defaultValue), SettingsBufferSize));
 }
 
-QString problem(const char* key, const QString& value, const char* def) {
+QString settingProblem(const char* key, const QString& value, const char* defaultValue) {
     return QStringLiteral("Setting %1 in skyvane.ini is not valid (\"%2\"), using %3")
-        .arg(QString::fromLatin1(key), value, QString::fromLatin1(def));
+        .arg(QString::fromLatin1(key), value, QString::fromLatin1(defaultValue));
 }
-} // namespace
 
 void LoadSettings(const QString& iniPath, ClientSettings* out, QStringList* problems) {
     ClientSettings s;
-    s.siteId = readKey(iniPath, "system", "ID", "");
-    s.sitePassword = readKey(iniPath, "system", "Pass", "");
-    s.connection = readKey(iniPath, "system", "Connection", "");
-    s.server = readKey(iniPath, "system", "Server", "");
+    s.siteId = readSettingsKey(iniPath, "system", "ID", "");
+    s.sitePassword = readSettingsKey(iniPath, "system", "Pass", "");
+    s.connection = readSettingsKey(iniPath, "system", "Connection", "");
+    s.server = readSettingsKey(iniPath, "system", "Server", "");
 
-    const QString port = readKey(iniPath, "system", "Port", "55555");
+    const QString port = readSettingsKey(iniPath, "system", "Port", "55555");
     if (!Convert::toInt32(port, &s.port) && problems)
-        *problems << problem("Port", port, "55555");
+        *problems << settingProblem("Port", port, "55555");
 
-    const QString passive = readKey(iniPath, "system", "PassiveMode", "True");
+    const QString passive = readSettingsKey(iniPath, "system", "PassiveMode", "True");
     if (!Convert::toBoolean(passive, &s.passiveMode) && problems)
-        *problems << problem("PassiveMode", passive, "True");
+        *problems << settingProblem("PassiveMode", passive, "True");
 
-    const QString days = readKey(iniPath, "system", "DefaultNumDaysToReProcess", "3");
+    const QString days = readSettingsKey(iniPath, "system", "DefaultNumDaysToReProcess", "3");
     if (!Convert::toInt16(days, &s.defaultNumDaysToReProcess) && problems)
-        *problems << problem("DefaultNumDaysToReProcess", days, "3");
+        *problems << settingProblem("DefaultNumDaysToReProcess", days, "3");
 
-    const QString time = readKey(iniPath, "system", "TimeToSend", "12:00:00 AM");
+    const QString time = readSettingsKey(iniPath, "system", "TimeToSend", "12:00:00 AM");
     if (!DateText::parseTimeOfDay(time, &s.timeToSend) && problems)
-        *problems << problem("TimeToSend", time, "12:00:00 AM");
+        *problems << settingProblem("TimeToSend", time, "12:00:00 AM");
 
-    const QString retry = readKey(iniPath, "system", "Retry", "15");
+    const QString retry = readSettingsKey(iniPath, "system", "Retry", "15");
     if (!Convert::toInt16(retry, &s.retry) && problems)
-        *problems << problem("Retry", retry, "15");
+        *problems << settingProblem("Retry", retry, "15");
 
-    s.posPaths[0] = readKey(iniPath, "tabulon", "POSdrvrPath", "");
-    s.posPaths[1] = readKey(iniPath, "tabulon", "DBFPath", "");
-    s.posPaths[2] = readKey(iniPath, "tabulon", "ALTDBFPath", "");
+    s.posPaths[0] = readSettingsKey(iniPath, "tabulon", "POSdrvrPath", "");
+    s.posPaths[1] = readSettingsKey(iniPath, "tabulon", "DBFPath", "");
+    s.posPaths[2] = readSettingsKey(iniPath, "tabulon", "ALTDBFPath", "");
     s.posPaths[3] = QString();
-    s.posPaths[4] = readKey(iniPath, "qreports", "QReportsPath", "c:\\qreports");
+    s.posPaths[4] = readSettingsKey(iniPath, "qreports", "QReportsPath", "c:\\qreports");
     *out = s;
 }

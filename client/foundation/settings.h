@@ -25,6 +25,13 @@ ClientSettings& clientSettings();
 // Settings are read into 500-character buffers, so at most 499 characters of a value arrive.
 constexpr int SettingsBufferSize = 500;
 
+// One key of skyvane.ini as the clients read it: a 500-character buffer, cut by trimdown.
+QString readSettingsKey(const QString& iniPath, const char* section, const char* key,
+                        const char* defaultValue);
+
+// The status line for a value that cannot be read as its type and keeps its default.
+QString settingProblem(const char* key, const QString& value, const char* defaultValue);
+
 // Reads every key of skyvane.ini at iniPath in order into *out. A value that cannot be converted
 // to its type keeps the key's default; a line naming the key and the value is appended to
 // *problems for the caller to report.
