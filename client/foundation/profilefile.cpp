@@ -38,14 +38,14 @@ QList<QByteArray> readLines(const QString& path, bool* exists, QList<QByteArray>
     return lines;
 }
 
-// The section name of a "[name]" line, or a null string for other lines.
-QString sectionName(const QString& line) {
+// True for a "[name]" line, with the name in *name.
+bool isSectionLine(const QString& line, QString* name) {
     const QString t = line.trimmed();
     if (!t.startsWith(QLatin1Char('[')))
-        return QString();
+        return false;
     const int close = t.indexOf(QLatin1Char(']'));
-    const QString name = close < 0 ? t.mid(1) : t.mid(1, close - 1);
-    return name.trimmed().isNull() ? QString(QLatin1String("")) : name.trimmed();
+    *name = (close < 0 ? t.mid(1) : t.mid(1, close - 1)).trimmed();
+    return true;
 }
 
 bool splitKeyValue(const QString& line, QString* key, QString* value) {
@@ -69,8 +69,8 @@ Location locate(const QList<QByteArray>& lines, const QString& section, const QS
     bool inSection = false;
     for (int i = 0; i < lines.size(); ++i) {
         const QString text = QString::fromLocal8Bit(lines[i]);
-        const QString name = sectionName(text);
-        if (!name.isNull()) {
+        QString name;
+        if (isSectionLine(text, &name)) {
             if (inSection)
                 break; // only the first section of that name counts
             if (name.compare(section.trimmed(), Qt::CaseInsensitive) == 0) {
