@@ -17,7 +17,8 @@
 
 WindowedProcedures::WindowedProcedures(SessionClient& session)
     : m_session(session), m_xftp(new FtpClient), m_xzip(new ZipComponent) {
-    // The transfer procedures wait for these; the progress display listens to the same events.
+    // The main window's event handlers set FtpDone too, but a user may close that window while
+    // a transfer runs: the waits must still end, so the component's owner sets it as well.
     QObject::connect(m_xftp.get(), &FtpClient::FtpCompleted, [] { clientFlags().ftpDone = true; });
     QObject::connect(m_xftp.get(), &FtpClient::FtpDisconnected,
                      [] { clientFlags().ftpDone = true; });
