@@ -9,6 +9,7 @@ packages=(
   libcurl4-openssl-dev libzip-dev
   mdbtools mdbtools-dev libglib2.0-dev
   python3-pyftpdlib
+  fonts-wine fonts-liberation2
   zip unzip curl
 )
 

@@ -71,12 +71,12 @@ check "every library of the programs is there" \
     bash -c "! chroot '$root' ldd /opt/skyvane/skyvane /opt/skyvane/vanelet /opt/skyvane/svSetup /opt/skyvane/svLaunch /opt/skyvane/update | grep -q 'not found'"
 check "group skyvane created" in_root getent group skyvane
 check "program folder root:skyvane 2775" \
-    test "$(stat -c '%U:%G %a' "$folder")" = "root:skyvane 2775"
+    test "$(in_root stat -c '%U:%G %a' /opt/skyvane)" = "root:skyvane 2775"
 check "desktop entry for svSetup" grep -qx 'Exec=/opt/skyvane/svSetup' \
     "$root/usr/share/applications/skyvane-setup.desktop"
 check "svLaunch starts at login" grep -qx 'Exec=/opt/skyvane/svLaunch' \
     "$root/etc/xdg/autostart/skyvane-launcher.desktop"
-check "the windows' fonts are installed" test -f "$root/usr/share/wine/fonts/ms_sans_serif.ttf"
+check "the windows' fonts are installed" test -f "$root/usr/share/wine/fonts/ms_sans_serif.ttf" -a -d "$root/usr/share/fonts/truetype/liberation2"
 
 # --- one night of vanelet, run by a member of the group -----------------------------------------
 in_root useradd --create-home --groups skyvane store
@@ -145,7 +145,7 @@ DEBIAN_FRONTEND=noninteractive in_root apt-get install -y /tmp/skyvane-newer.deb
 check "upgraded to $version+1" test "$(in_root dpkg-query -W -f='${Version}' skyvane)" = "$version+1"
 check "upgrade kept skyvane.ini, transact.log and MissionData" test "$(snapshot)" = "$before"
 check "upgrade kept the folder's group and mode" \
-    test "$(stat -c '%U:%G %a' "$folder")" = "root:skyvane 2775"
+    test "$(in_root stat -c '%U:%G %a' /opt/skyvane)" = "root:skyvane 2775"
 
 # --- remove, then purge -------------------------------------------------------------------------
 DEBIAN_FRONTEND=noninteractive in_root apt-get remove -y skyvane >"$work/remove.log" 2>&1
