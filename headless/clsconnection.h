@@ -1,6 +1,6 @@
 #pragma once
 
-#include "client/session/wireformat.h"
+#include "client/session/protocol/wireformat.h"
 
 #include <QObject>
 #include <QString>

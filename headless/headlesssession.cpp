@@ -1,8 +1,8 @@
 #include "headless/headlesssession.h"
 
-#include "client/foundation/clientstate.h"
 #include "client/foundation/version.h"
 #include "client/missions/missionpack.h"
+#include "client/transfer/ftpaccount.h"
 #include "client/transfer/transferhost.h"
 #include "headless/clsconnection.h"
 
@@ -26,7 +26,7 @@ void HeadlessSession::refuse(const QString& text) {
 void HeadlessSession::DispatchCommand(const QString& message) {
     const QString code = message.left(3);
     const QString arg = message.mid(3);
-    SessionValues& session = sessionValues();
+    FtpAccount& account = ftpAccount();
 
     if (code == QLatin1String("E00")) {
         return;
@@ -73,19 +73,19 @@ void HeadlessSession::DispatchCommand(const QString& message) {
         m_host.writeStatus(QStringLiteral("Please Stand By..."));
         send(QStringLiteral("E30"), m_sessionName);
     } else if (code == QLatin1String("E20")) {
-        session.ftpUser = arg;
+        account.user = arg;
         m_host.writeStatus(QStringLiteral("Requesting Password"));
         send(QStringLiteral("E21"));
     } else if (code == QLatin1String("E21")) {
-        session.ftpPassword = arg;
+        account.password = arg;
         m_host.writeStatus(QStringLiteral("Requesting Server"));
         send(QStringLiteral("E22"));
     } else if (code == QLatin1String("E22")) {
-        session.ftpServer = arg;
+        account.server = arg;
         m_host.writeStatus(QStringLiteral("Requesting Store Folder Name"));
         send(QStringLiteral("E23"));
     } else if (code == QLatin1String("E23")) {
-        session.storeFolder = arg;
+        account.storeFolder = arg;
         m_host.writeStatus(QStringLiteral("Checking for AutoUpdate of Skyvane"));
         send(QStringLiteral("E10"));
     } else if (code == QLatin1String("E30")) {

@@ -1,13 +1,12 @@
 #include "launcher/frmsplash.h"
 
 #include "client/foundation/version.h"
+#include "client/widgets/windowplace.h"
 #include "launcher/launchschedule.h"
 
 #include <QFrame>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QScreen>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -55,11 +54,7 @@ FrmSplash::FrmSplash(LaunchSchedule& schedule, QWidget* parent)
     m_lblStatus->setText(QStringLiteral("Loading Skyvane Launcher into Memory, TSR"));
 
     setFixedSize(440, 200);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect area(QPoint(), size());
-        area.moveCenter(screen->availableGeometry().center());
-        move(area.topLeft());
-    }
+    centreOnScreen(this);
 
     m_tmrSplash = new QTimer(this);
     m_tmrSplash->setObjectName(QStringLiteral("tmrSplash"));

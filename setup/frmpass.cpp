@@ -1,8 +1,8 @@
 #include "setup/frmpass.h"
 
 #include "client/foundation/prompter.h"
-#include "client/session/twips.h"
-#include "setup/windowplace.h"
+#include "client/widgets/twips.h"
+#include "client/widgets/windowplace.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,9 +1,9 @@
 #include "setup/frmsetup.h"
 
 #include "client/foundation/prompter.h"
-#include "client/session/twips.h"
-#include "setup/dialupentries.h"
-#include "setup/windowplace.h"
+#include "client/platform/dialupentries.h"
+#include "client/widgets/twips.h"
+#include "client/widgets/windowplace.h"
 
 #include <QCheckBox>
 #include <QComboBox>

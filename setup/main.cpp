@@ -1,7 +1,7 @@
-#include "client/display/widgetprompter.h"
 #include "client/foundation/paths.h"
 #include "client/foundation/version.h"
-#include "setup/dialupentries.h"
+#include "client/platform/dialupentries.h"
+#include "client/widgets/widgetprompter.h"
 #include "setup/frmpass.h"
 #include "setup/frmsetup.h"
 

@@ -1,6 +1,6 @@
-#include "client/display/widgetprompter.h"
 #include "client/foundation/paths.h"
 #include "client/foundation/version.h"
+#include "client/widgets/widgetprompter.h"
 #include "updater/executableswap.h"
 #include "updater/frmupdate.h"
 

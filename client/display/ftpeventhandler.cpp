@@ -1,7 +1,6 @@
 #include "client/display/ftpeventhandler.h"
 
 #include "client/display/progressbar.h"
-#include "client/foundation/clientstate.h"
 #include "client/foundation/statuslog.h"
 
 #include <QLabel>
@@ -35,7 +34,7 @@ int FtpEventHandler::logTextDelay() const {
 
 void FtpEventHandler::onFtpDisconnected() {
     WriteStatus(QStringLiteral("FTP Disconnected"));
-    clientFlags().ftpDone = true;
+    emit ftpDone();
 }
 
 void FtpEventHandler::onFtpTransferStatus(qint64 total, qint64 transferred, qint64 rate) {
@@ -63,7 +62,7 @@ void FtpEventHandler::onFtpLogText(const QString& text) {
 }
 
 void FtpEventHandler::onFtpCompleted() {
-    clientFlags().ftpDone = true;
+    emit ftpDone();
 }
 
 void FtpEventHandler::onFtpReceivingFile() {

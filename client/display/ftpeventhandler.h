@@ -8,9 +8,9 @@ class ProgressBar;
 class QLabel;
 
 // Turns the FTP component's events into the transfer display of the main window: the progress
-// bar, the three labels under it, status lines, debugFTP.log lines and the FtpDone flag that
-// the transfer procedures wait for. Its slots take the events' arguments, so the component's
-// signals connect to them directly (extra signal arguments are dropped).
+// bar, the three labels under it, status lines, debugFTP.log lines and the end of the operation
+// (FtpDone) that the transfer procedures wait for. Its slots take the events' arguments, so the
+// component's signals connect to them directly (extra signal arguments are dropped).
 class FtpEventHandler : public QObject {
     Q_OBJECT
 public:
@@ -37,6 +37,10 @@ public slots:
     void onFtpReceivingFile();
     void onFtpSendingFile();
     void onFtpScanningFolder(const QString& folder);
+
+signals:
+    // The FTP operation under way has ended (completed, or the connection closed).
+    void ftpDone();
 
 private:
     QPointer<QLabel> m_totalBytes;

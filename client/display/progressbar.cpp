@@ -1,5 +1,7 @@
 #include "client/display/progressbar.h"
 
+#include "client/widgets/twips.h"
+
 #include <QColor>
 #include <QFont>
 #include <QFrame>
@@ -11,7 +13,6 @@
 
 namespace {
 
-constexpr int TwipsPerPixel = 15;
 // Far beyond anything shown; keeps the fill arithmetic inside an int.
 constexpr int MaxPercent = 100000;
 
@@ -20,14 +21,11 @@ const QColor Navy(0, 0, 140);
 const QColor Blue(0, 0, 255);
 const QColor FillColour(100, 220, 255);
 
-int pixels(int twips) {
-    return int(std::lround(double(twips) / TwipsPerPixel));
-}
-
 // Positions are given inside the container's border, as the boxes' client areas are.
 void place(QWidget* widget, const QFrame* container, int top, int left, int width, int height) {
     const int edge = container ? container->frameWidth() : 0;
-    widget->setGeometry(pixels(left) + edge, pixels(top) + edge, pixels(width), pixels(height));
+    widget->setGeometry(Twips::toNearestPixels(left) + edge, Twips::toNearestPixels(top) + edge,
+                        Twips::toNearestPixels(width), Twips::toNearestPixels(height));
 }
 
 void setBackground(QWidget* widget, const QColor& colour) {

@@ -1,10 +1,10 @@
 #include "client/missions/missionpack.h"
 
-#include "client/foundation/clientstate.h"
 #include "client/foundation/filesearch.h"
 #include "client/foundation/paths.h"
 #include "client/missions/filemissions.h"
 #include "client/missions/missionfiles.h"
+#include "client/transfer/ftpaccount.h"
 #include "client/transfer/ftpclient.h"
 #include "client/transfer/ftpsteps.h"
 #include "client/transfer/transferhost.h"
@@ -25,7 +25,7 @@ bool receivePack(TransferHost& host, const QString& packName, const QString& loc
         host.writeStatus(ftp.errorDescription());
         return false;
     }
-    const QString remotePack = sessionValues().storeFolder + QStringLiteral("\\") + packName;
+    const QString remotePack = ftpAccount().storeFolder + QStringLiteral("\\") + packName;
     const bool windowed = host.variant().waitForCompletion;
 
     host.clearFtpDone();

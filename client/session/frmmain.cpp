@@ -5,8 +5,9 @@
 #include "client/foundation/statuslog.h"
 #include "client/foundation/version.h"
 #include "client/session/clientapp.h"
+#include "client/session/clientstate.h"
 #include "client/session/sessionclient.h"
-#include "client/session/twips.h"
+#include "client/widgets/twips.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -77,6 +78,8 @@ frmMain::frmMain(ClientApp* app) : QWidget(nullptr), m_app(app) {
     m_progressBar->UpdateProgressBar(100, 0, false);
     m_transferEvents = new FtpEventHandler(m_lblTotalBytes, m_lblTransfered, m_lblByteRate,
                                            m_progressBar.get(), this);
+    connect(m_transferEvents, &FtpEventHandler::ftpDone, this,
+            [] { clientFlags().ftpDone = true; });
 }
 
 frmMain::~frmMain() = default;

@@ -1,6 +1,6 @@
 #include "client/session/frmnoserv.h"
 
-#include "client/session/twips.h"
+#include "client/widgets/twips.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,7 +1,7 @@
 #include "client/session/frmretryin.h"
 
 #include "client/session/clientapp.h"
-#include "client/session/twips.h"
+#include "client/widgets/twips.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,8 +1,8 @@
-#include "client/display/widgetprompter.h"
+#include "client/platform/dialler.h"
 #include "client/session/clientapp.h"
-#include "client/session/dialler.h"
 #include "client/session/frmmain.h"
 #include "client/session/windowedprocedures.h"
+#include "client/widgets/widgetprompter.h"
 
 #include <QApplication>
 

@@ -1,6 +1,5 @@
 #include "client/session/sessionclient.h"
 
-#include "client/foundation/clientstate.h"
 #include "client/foundation/clock.h"
 #include "client/foundation/datetext.h"
 #include "client/foundation/paths.h"
@@ -8,10 +7,12 @@
 #include "client/foundation/settings.h"
 #include "client/foundation/statuslog.h"
 #include "client/foundation/version.h"
-#include "client/session/dialler.h"
+#include "client/platform/dialler.h"
+#include "client/session/clientstate.h"
+#include "client/session/protocol/socketnotice.h"
 #include "client/session/sessionhost.h"
 #include "client/session/sessionprocedures.h"
-#include "client/session/socketnotice.h"
+#include "client/transfer/ftpaccount.h"
 
 #include <QProcess>
 #include <QTcpSocket>
@@ -471,19 +472,19 @@ void SessionClient::DispatchCommand(const QString& message) {
         WriteStatus(QStringLiteral("Please Stand By..."));
         sendCode(QStringLiteral("E30") + values.sessionName);
     } else if (code == QLatin1String("E20")) {
-        values.ftpUser = arg;
+        ftpAccount().user = arg;
         WriteStatus(QStringLiteral("Requesting Password"));
         sendCode(QStringLiteral("E21"));
     } else if (code == QLatin1String("E21")) {
-        values.ftpPassword = arg;
+        ftpAccount().password = arg;
         WriteStatus(QStringLiteral("Requesting Server"));
         sendCode(QStringLiteral("E22"));
     } else if (code == QLatin1String("E22")) {
-        values.ftpServer = arg;
+        ftpAccount().server = arg;
         WriteStatus(QStringLiteral("Requesting Store Folder Name"));
         sendCode(QStringLiteral("E23"));
     } else if (code == QLatin1String("E23")) {
-        values.storeFolder = arg;
+        ftpAccount().storeFolder = arg;
         WriteStatus(QStringLiteral("Checking for AutoUpdate of Skyvane"));
         sendCode(QStringLiteral("E10"));
     } else if (code == QLatin1String("E30")) {

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "client/session/protocol/wireformat.h"
 #include "client/session/retryschedule.h"
-#include "client/session/wireformat.h"
 
 #include <QAbstractSocket>
 #include <QObject>

@@ -1,11 +1,11 @@
 #include "client/session/windowedprocedures.h"
 
-#include "client/foundation/clientstate.h"
 #include "client/foundation/paths.h"
 #include "client/foundation/settings.h"
 #include "client/foundation/statuslog.h"
 #include "client/missions/getdata.h"
 #include "client/missions/missionpack.h"
+#include "client/session/clientstate.h"
 #include "client/session/sessionclient.h"
 #include "client/transfer/autoupdate.h"
 #include "client/transfer/ftpclient.h"

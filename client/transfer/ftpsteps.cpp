@@ -1,6 +1,6 @@
 #include "client/transfer/ftpsteps.h"
 
-#include "client/foundation/clientstate.h"
+#include "client/transfer/ftpaccount.h"
 #include "client/transfer/ftpclient.h"
 #include "client/transfer/transferhost.h"
 
@@ -10,10 +10,10 @@ namespace FtpSteps {
 
 namespace {
 void setLoginValues(FtpClient& ftp) {
-    const SessionValues& session = sessionValues();
-    ftp.setServerAddress(session.ftpServer);
-    ftp.setUserName(session.ftpUser);
-    ftp.setPassword(session.ftpPassword);
+    const FtpAccount& account = ftpAccount();
+    ftp.setServerAddress(account.server);
+    ftp.setUserName(account.user);
+    ftp.setPassword(account.password);
     ftp.setPort(21);
 }
 

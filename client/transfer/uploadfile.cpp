@@ -1,6 +1,6 @@
 #include "client/transfer/uploadfile.h"
 
-#include "client/foundation/clientstate.h"
+#include "client/transfer/ftpaccount.h"
 #include "client/transfer/ftpclient.h"
 #include "client/transfer/ftpsteps.h"
 #include "client/transfer/transferhost.h"
@@ -15,7 +15,7 @@ bool UploadFile(TransferHost& host, const QString& localPath, const QString& rem
     }
 
     const QString remotePath =
-        QStringLiteral("\\") + sessionValues().storeFolder + QStringLiteral("\\") + remoteName;
+        QStringLiteral("\\") + ftpAccount().storeFolder + QStringLiteral("\\") + remoteName;
     const QString uploadFrom = sourcePath.isEmpty() ? localPath : sourcePath;
     const bool windowed = host.variant().waitForCompletion;
 

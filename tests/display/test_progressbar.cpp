@@ -1,6 +1,5 @@
 #include "client/display/ftpeventhandler.h"
 #include "client/display/progressbar.h"
-#include "client/foundation/clientstate.h"
 #include "tests/support/tempprogramfolder.h"
 
 #include <QFrame>
@@ -177,17 +176,15 @@ void TestProgressBar::eventsSetFlagsAndWriteLines() {
     TempProgramFolder folder;
     TransferDisplay d;
     QVERIFY(!d.handler.receiving());
-    clientFlags().ftpDone = false;
+    QSignalSpy done(&d.handler, &FtpEventHandler::ftpDone);
     d.handler.onFtpCompleted();
-    QVERIFY(clientFlags().ftpDone);
+    QCOMPARE(done.count(), 1);
 
-    clientFlags().ftpDone = false;
     d.handler.onFtpLogText("220 Service ready");
     d.handler.onFtpScanningFolder("Data");
-    QVERIFY(!clientFlags().ftpDone);
+    QCOMPARE(done.count(), 1);
     d.handler.onFtpDisconnected();
-    QVERIFY(clientFlags().ftpDone);
-    clientFlags().ftpDone = false;
+    QCOMPARE(done.count(), 2);
 
     QCOMPARE(folder.logTexts("transact.log"),
              QStringList({"220 Service ready", "FTP Scanning Folder Data", "FTP Disconnected"}));

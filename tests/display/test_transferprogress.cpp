@@ -2,12 +2,13 @@
 // windows in this process, its FTP component talking to a real FTP server.
 #include "client/display/ftpeventhandler.h"
 #include "client/display/progressbar.h"
-#include "client/foundation/clientstate.h"
 #include "client/foundation/prompter.h"
 #include "client/foundation/settings.h"
 #include "client/session/clientapp.h"
+#include "client/session/clientstate.h"
 #include "client/session/frmmain.h"
 #include "client/session/windowedprocedures.h"
+#include "client/transfer/ftpaccount.h"
 #include "client/transfer/ftpclient.h"
 #include "client/transfer/ftpsteps.h"
 #include "client/transfer/uploadfile.h"
@@ -57,6 +58,7 @@ struct Client {
         clientSettings() = ClientSettings();
         clientFlags() = ClientFlags();
         sessionValues() = SessionValues();
+        ftpAccount() = FtpAccount();
         Prompter::setCurrent(&prompter);
         ftp.addUser("store", "secret");
         ftp.makeFolder("store12");
@@ -86,10 +88,10 @@ struct Client {
             return false;
         // The pause before each FTP line becomes a status line is not what is shown here.
         app->mainWindow()->transferEvents()->setLogTextDelay(0);
-        sessionValues().ftpServer = ftp.address();
-        sessionValues().ftpUser = "store";
-        sessionValues().ftpPassword = "secret";
-        sessionValues().storeFolder = "store12";
+        ftpAccount().server = ftp.address();
+        ftpAccount().user = "store";
+        ftpAccount().password = "secret";
+        ftpAccount().storeFolder = "store12";
         // Connected after the main window's handlers, so it reads what they have just set.
         QObject::connect(&procedures->ftp(), &FtpClient::FtpTransferStatus, [this] {
             frmMain* main = app->mainWindow();

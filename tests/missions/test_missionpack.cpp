@@ -1,7 +1,7 @@
-#include "client/foundation/clientstate.h"
 #include "client/foundation/paths.h"
 #include "client/missions/filemissions.h"
 #include "client/missions/missionpack.h"
+#include "client/transfer/ftpaccount.h"
 #include "client/transfer/zipcomponent.h"
 #include "tests/support/ftpserverfixture.h"
 #include "tests/support/tempprogramfolder.h"
@@ -85,9 +85,9 @@ void TestMissionPack::init() {
     m_server.reset(new FtpServerFixture);
     m_server->addUser("store", "secret");
     m_server->makeFolder("store7");
-    SessionValues& s = sessionValues();
-    s.ftpUser = "store";
-    s.ftpPassword = "secret";
+    FtpAccount& s = ftpAccount();
+    s.user = "store";
+    s.password = "secret";
     s.storeFolder = "store7";
 }
 
@@ -99,7 +99,7 @@ void TestMissionPack::cleanup() {
 void TestMissionPack::serve(const QString& packName, const QByteArray& pack) {
     m_server->writeFile("store7/" + packName, pack);
     QVERIFY(m_server->start());
-    sessionValues().ftpServer = m_server->address();
+    ftpAccount().server = m_server->address();
 }
 
 QString TestMissionPack::storeFile(const QString& name) const {
@@ -215,8 +215,8 @@ void TestMissionPack::failuresOfTheReception() {
     if (!content.isEmpty())
         m_server->writeFile("store7/" + packName, content);
     QVERIFY(m_server->start());
-    sessionValues().ftpServer = m_server->address();
-    sessionValues().ftpPassword = password;
+    ftpAccount().server = m_server->address();
+    ftpAccount().password = password;
 
     TestTransferHost host(m_folder->path(), TestTransferHost::windowed());
     QVERIFY(!ProcessMissionPack(host, packName));
@@ -233,7 +233,7 @@ void TestMissionPack::failuresOfTheReception() {
 void TestMissionPack::returnPackThatCannotBeMadeIsNotUploaded() {
     writeFile(storeFile("MissionData/m.ini"), mission("Type=unknown\r\n"));
     QVERIFY(m_server->start());
-    sessionValues().ftpServer = m_server->address();
+    ftpAccount().server = m_server->address();
 
     TestTransferHost host(m_folder->path(), TestTransferHost::windowed());
     host.zip().setAbort(true);

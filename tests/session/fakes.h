@@ -1,6 +1,6 @@
 #pragma once
 
-#include "client/session/dialler.h"
+#include "client/platform/dialler.h"
 #include "client/session/sessionhost.h"
 
 #include <QList>

@@ -1,12 +1,13 @@
-#include "client/foundation/clientstate.h"
 #include "client/foundation/clock.h"
 #include "client/foundation/prompter.h"
 #include "client/foundation/settings.h"
 #include "client/foundation/statuslog.h"
 #include "client/session/clientapp.h"
+#include "client/session/clientstate.h"
 #include "client/session/frmmain.h"
 #include "client/session/frmnoserv.h"
 #include "client/session/frmretryin.h"
+#include "client/transfer/ftpaccount.h"
 #include "tests/session/fakes.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tools/sessionserver/sessionserver.h"
@@ -52,6 +53,7 @@ struct Client {
         clientSettings() = ClientSettings();
         clientFlags() = ClientFlags();
         sessionValues() = SessionValues();
+        ftpAccount() = FtpAccount();
         Prompter::setCurrent(&prompter);
         ClientApp::Options options;
         options.arguments = arguments;

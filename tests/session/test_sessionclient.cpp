@@ -1,10 +1,11 @@
-#include "client/foundation/clientstate.h"
 #include "client/foundation/clock.h"
 #include "client/foundation/paths.h"
 #include "client/foundation/prompter.h"
 #include "client/foundation/settings.h"
+#include "client/session/clientstate.h"
 #include "client/session/sessionclient.h"
 #include "client/session/sessionprocedures.h"
+#include "client/transfer/ftpaccount.h"
 #include "tests/session/fakes.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tools/sessionserver/sessionserver.h"
@@ -55,6 +56,7 @@ struct Rig {
         clientSettings().server = "127.0.0.1";
         clientFlags() = ClientFlags();
         sessionValues() = SessionValues();
+        ftpAccount() = FtpAccount();
         session.setClock(&clock);
         Prompter::setCurrent(&prompter);
     }
@@ -158,10 +160,10 @@ void TestSessionClient::sessionInItsUsualOrder() {
                                                "STORE12E23\x08"
                                                "STORE12E10\x08"
                                                "STORE12E30night\x08"));
-    QCOMPARE(sessionValues().ftpUser, QString("ftpuser"));
-    QCOMPARE(sessionValues().ftpPassword, QString("ftp pass"));
-    QCOMPARE(sessionValues().ftpServer, QString("files.example"));
-    QCOMPARE(sessionValues().storeFolder, QString("store12"));
+    QCOMPARE(ftpAccount().user, QString("ftpuser"));
+    QCOMPARE(ftpAccount().password, QString("ftp pass"));
+    QCOMPARE(ftpAccount().server, QString("files.example"));
+    QCOMPARE(ftpAccount().storeFolder, QString("store12"));
     QVERIFY(clientFlags().closing);
     QCOMPARE(rig.host.calls.mid(rig.host.calls.indexOf("unloadNotice")),
              QStringList({"unloadNotice", "unloadMainWindow"}));

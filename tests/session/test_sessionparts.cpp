@@ -1,7 +1,7 @@
-#include "client/session/dialler.h"
-#include "client/session/nmclidialler.h"
+#include "client/platform/dialler.h"
+#include "client/platform/nmclidialler.h"
+#include "client/session/protocol/socketnotice.h"
 #include "client/session/retryschedule.h"
-#include "client/session/socketnotice.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
 #include "client/foundation/prompter.h"
-#include "setup/dialupentries.h"
+#include "client/platform/dialupentries.h"
 #include "setup/frmpass.h"
 #include "setup/frmsetup.h"
 #include "tests/support/tempprogramfolder.h"

@@ -1,5 +1,5 @@
-#include "client/foundation/clientstate.h"
 #include "client/transfer/autoupdate.h"
+#include "client/transfer/ftpaccount.h"
 #include "tests/support/ftpserverfixture.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tests/support/testtransferhost.h"
@@ -34,8 +34,8 @@ void TestAutoUpdate::init() {
     m_server->makeFolder("store7");
     m_host.reset(new TestTransferHost(m_folder->path(), TestTransferHost::windowed()));
     m_sent.clear();
-    sessionValues().ftpUser = "store";
-    sessionValues().ftpPassword = "secret";
+    ftpAccount().user = "store";
+    ftpAccount().password = "secret";
 }
 
 void TestAutoUpdate::cleanup() {
@@ -52,7 +52,7 @@ QByteArray TestAutoUpdate::updateArchive() {
 bool TestAutoUpdate::run() {
     if (!m_server->isRunning() && !m_server->start())
         return false;
-    sessionValues().ftpServer = m_server->address();
+    ftpAccount().server = m_server->address();
     return AutoUpdateClient(*m_host, [this](const QString& code) { m_sent << code; });
 }
 
@@ -88,7 +88,7 @@ void TestAutoUpdate::damagedArchiveAnswersNothing() {
 }
 
 void TestAutoUpdate::refusedLoginAnswersNothing() {
-    sessionValues().ftpPassword = "wrong";
+    ftpAccount().password = "wrong";
     m_server->writeFile("skyvane.zip", updateArchive());
     QVERIFY(!run());
     QVERIFY(m_sent.isEmpty());

@@ -1,6 +1,6 @@
-#include "client/foundation/clientstate.h"
 #include "client/foundation/clock.h"
 #include "client/foundation/logfile.h"
+#include "client/transfer/ftpaccount.h"
 #include "client/transfer/transactlogupload.h"
 #include "tests/support/ftpserverfixture.h"
 #include "tests/support/tempprogramfolder.h"
@@ -38,11 +38,11 @@ void TestTransactLogUpload::sendsWhatWasThereAndKeepsWhatCameLater() {
     server.addUser("store", "secret");
     server.makeFolder("store7");
     QVERIFY(server.start());
-    sessionValues() = SessionValues();
-    sessionValues().ftpServer = server.address();
-    sessionValues().ftpUser = "store";
-    sessionValues().ftpPassword = "secret";
-    sessionValues().storeFolder = "store7";
+    ftpAccount() = FtpAccount();
+    ftpAccount().server = server.address();
+    ftpAccount().user = "store";
+    ftpAccount().password = "secret";
+    ftpAccount().storeFolder = "store7";
 
     const QByteArray before = "12/6/2026 9:53:13 AM :Sending Transact.log\r\n";
     folder.write("transact.log", before);
@@ -61,10 +61,10 @@ void TestTransactLogUpload::refusedUploadKeepsEverything() {
     server.addUser("store", "secret", true);
     server.makeFolder("store7");
     QVERIFY(server.start());
-    sessionValues().ftpServer = server.address();
-    sessionValues().ftpUser = "store";
-    sessionValues().ftpPassword = "secret";
-    sessionValues().storeFolder = "store7";
+    ftpAccount().server = server.address();
+    ftpAccount().user = "store";
+    ftpAccount().password = "secret";
+    ftpAccount().storeFolder = "store7";
 
     folder.write("transact.log", "12/6/2026 9:53:13 AM :first\r\n");
     LoggingHost host(folder.path(), folder.file("transact.log"));
@@ -80,8 +80,8 @@ void TestTransactLogUpload::withoutRemovalTheLogStaysWhole() {
     server.addUser("store", "secret");
     server.makeFolder("store7");
     QVERIFY(server.start());
-    sessionValues().ftpServer = server.address();
-    sessionValues().storeFolder = "store7";
+    ftpAccount().server = server.address();
+    ftpAccount().storeFolder = "store7";
 
     folder.write("transact.log", "12/6/2026 9:53:13 AM :first\r\n");
     LoggingHost host(folder.path(), folder.file("transact.log"));

@@ -1,4 +1,4 @@
-#include "client/foundation/clientstate.h"
+#include "client/session/clientstate.h"
 
 SessionValues& sessionValues() {
     static SessionValues values;

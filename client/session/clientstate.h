@@ -2,13 +2,9 @@
 
 #include <QString>
 
-// Values the session hands over and flags shared by the windowed client's subsystems.
+// Values and flags shared by the windowed client's start-up, windows, session and procedures.
 struct SessionValues {
     QString sessionName = QStringLiteral("default");
-    QString ftpUser;
-    QString ftpPassword;
-    QString ftpServer;
-    QString storeFolder;
 };
 
 struct ClientFlags {

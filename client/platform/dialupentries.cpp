@@ -1,6 +1,6 @@
-#include "setup/dialupentries.h"
+#include "client/platform/dialupentries.h"
 
-#include "client/session/dialler.h"
+#include "client/platform/dialler.h"
 
 DialupEntryLister::~DialupEntryLister() = default;
 

@@ -1,4 +1,4 @@
-#include "client/session/socketnotice.h"
+#include "client/session/protocol/socketnotice.h"
 
 namespace SocketNotice {
 

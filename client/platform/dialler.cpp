@@ -1,9 +1,9 @@
-#include "client/session/dialler.h"
+#include "client/platform/dialler.h"
 
 #ifdef Q_OS_WIN
-#include "client/session/windowsdialler.h"
+#include "client/platform/windowsdialler.h"
 #else
-#include "client/session/nmclidialler.h"
+#include "client/platform/nmclidialler.h"
 #endif
 
 Dialler::~Dialler() = default;

@@ -1,4 +1,4 @@
-#include "client/session/windowsdialler.h"
+#include "client/platform/windowsdialler.h"
 
 #include <ras.h>
 #include <windows.h>

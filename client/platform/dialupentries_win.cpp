@@ -1,4 +1,4 @@
-#include "setup/dialupentries.h"
+#include "client/platform/dialupentries.h"
 
 #include <QByteArray>
 #include <algorithm>

@@ -1,12 +1,12 @@
-#include "client/session/dialler.h"
-#include "setup/dialupentries.h"
+#include "client/platform/dialler.h"
+#include "client/platform/dialupentries.h"
 #include "tests/support/tempprogramfolder.h"
 
 #include <QFile>
 #include <QtTest>
 
 #ifndef Q_OS_WIN
-#include "client/session/nmclidialler.h"
+#include "client/platform/nmclidialler.h"
 #endif
 
 class TestDialupEntries : public QObject {

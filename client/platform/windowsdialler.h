@@ -1,6 +1,6 @@
 #pragma once
 
-#include "client/session/dialler.h"
+#include "client/platform/dialler.h"
 
 // Dials through the Windows internet dialling calls, unattended; lists the phone-book entries.
 class WindowsDialler : public Dialler {

@@ -1,4 +1,4 @@
-#include "client/display/widgetprompter.h"
+#include "client/widgets/widgetprompter.h"
 
 #include <QMessageBox>
 

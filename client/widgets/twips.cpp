@@ -1,9 +1,15 @@
-#include "client/session/twips.h"
+#include "client/widgets/twips.h"
+
+#include <cmath>
 
 namespace Twips {
 
 int toPixels(int twips) {
     return twips / PerPixel;
+}
+
+int toNearestPixels(int twips) {
+    return int(std::lround(double(twips) / PerPixel));
 }
 
 QRect rect(int left, int top, int width, int height) {

@@ -1,4 +1,4 @@
-#include "client/session/wireformat.h"
+#include "client/session/protocol/wireformat.h"
 
 namespace Wire {
 

@@ -1,4 +1,4 @@
-#include "client/session/nmclidialler.h"
+#include "client/platform/nmclidialler.h"
 
 namespace {
 // nmcli's exit codes (see its manual).

@@ -1,0 +1,6 @@
+#include "client/transfer/ftpaccount.h"
+
+FtpAccount& ftpAccount() {
+    static FtpAccount account;
+    return account;
+}

@@ -1,0 +1,10 @@
+# Fails when a program loads Qt Gui or Widgets. Run as: cmake -DPROGRAM=<file> -P check_no_gui.cmake
+cmake_minimum_required(VERSION 3.21)
+execute_process(COMMAND ldd "${PROGRAM}" OUTPUT_VARIABLE libraries RESULT_VARIABLE result)
+if(NOT result EQUAL 0 OR NOT libraries MATCHES "libQt6Core")
+    message(FATAL_ERROR "ldd could not list the Qt libraries of ${PROGRAM}:\n${libraries}")
+endif()
+if(libraries MATCHES "libQt6(Gui|Widgets)")
+    message(FATAL_ERROR "${PROGRAM} loads Qt ${CMAKE_MATCH_1}:\n${libraries}")
+endif()
+message(STATUS "${PROGRAM} loads neither Qt Gui nor Widgets")

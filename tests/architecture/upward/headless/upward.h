@@ -1,0 +1,4 @@
+#pragma once
+
+// vanelet reaching into the windowed session: the layer check must refuse it.
+#include "client/session/sessionclient.h"
