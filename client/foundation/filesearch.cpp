@@ -8,36 +8,42 @@
 namespace FileSearch {
 
 namespace {
-bool matchFrom(const QString& pattern, int p, const QString& name, int n) {
-    while (p < pattern.size()) {
-        const QChar pc = pattern[p];
-        if (pc == QLatin1Char('*')) {
-            while (p < pattern.size() && pattern[p] == QLatin1Char('*'))
-                ++p;
-            if (p == pattern.size())
-                return true;
-            for (int k = n; k <= name.size(); ++k) {
-                if (matchFrom(pattern, p, name, k))
-                    return true;
-            }
+bool sameCharacter(QChar patternChar, QChar nameChar) {
+    return patternChar == QLatin1Char('?') || patternChar.toCaseFolded() == nameChar.toCaseFolded();
+}
+
+// Greedy matching with one backtrack point, the last "*": a later "*" never needs an earlier
+// one to take more characters, so the time stays proportional to the lengths, not exponential.
+bool matchFrom(QStringView pattern, QStringView name) {
+    qsizetype p = 0;
+    qsizetype n = 0;
+    qsizetype starAt = -1;
+    qsizetype starTakes = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == QLatin1Char('*')) {
+            starAt = p++;
+            starTakes = n;
+        } else if (p < pattern.size() && sameCharacter(pattern[p], name[n])) {
+            ++p;
+            ++n;
+        } else if (starAt >= 0) {
+            p = starAt + 1;
+            n = ++starTakes;
+        } else {
             return false;
         }
-        if (n >= name.size())
-            return false;
-        if (pc != QLatin1Char('?') && pc.toCaseFolded() != name[n].toCaseFolded())
-            return false;
-        ++p;
-        ++n;
     }
-    return n == name.size();
+    while (p < pattern.size() && pattern[p] == QLatin1Char('*'))
+        ++p;
+    return p == pattern.size();
 }
 } // namespace
 
 bool matches(const QString& pattern, const QString& fileName) {
     // "*.*" and patterns ending in ".*" also match names without a dot.
     if (pattern.endsWith(QLatin1String(".*")) && !fileName.contains(QLatin1Char('.')))
-        return matchFrom(pattern.left(pattern.size() - 2), 0, fileName, 0);
-    return matchFrom(pattern, 0, fileName, 0);
+        return matchFrom(QStringView(pattern).chopped(2), fileName);
+    return matchFrom(pattern, fileName);
 }
 
 QStringList findFiles(const QString& folder, const QString& pattern) {

@@ -76,6 +76,13 @@ void TestFileSearch::matchesRules() {
     QVERIFY(!FileSearch::matches("*.ini", "x.ini.bak"));
     QVERIFY(FileSearch::matches("*.ini", "MISSION1.INI"));
     QVERIFY(!FileSearch::matches("", "a"));
+    QVERIFY(FileSearch::matches("*a*b*", "xaxxbx"));
+    QVERIFY(FileSearch::matches("*ab", "aab"));
+    QVERIFY(!FileSearch::matches("*a?", "xa"));
+    // Many stars against a long name that almost matches: answered at once, not by trying
+    // every way of sharing the name out between the stars.
+    QVERIFY(!FileSearch::matches("*a*a*a*a*a*b", QString(120, 'a')));
+    QVERIFY(FileSearch::matches("*a*a*a*a*a*b", QString(120, 'a') + "b"));
 }
 
 QTEST_GUILESS_MAIN(TestFileSearch)
