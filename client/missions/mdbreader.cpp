@@ -1,6 +1,8 @@
 #include "client/missions/mdbreader.h"
 
 #include "client/foundation/datetext.h"
+#include "client/missions/mdbpages.h"
+#include "client/missions/valuetext.h"
 
 #include <QFile>
 #include <QtEndian>
@@ -11,18 +13,17 @@
 #include <mdbtools.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace Mdb {
 
 namespace {
 
-constexpr int OffsetMask = 0x1fff;
-constexpr int DeletedRow = 0x4000;
 constexpr qint64 SecondsPerDay = 86400;
 // Julian day of 12/30/1899, day 0 of stored dates.
 constexpr qint64 ZeroDateJulianDay = 2415019;
@@ -64,113 +65,6 @@ qint64 timeLine(const QDateTime& value) {
 QDateTime toDateTime(const StoredDate& date) {
     return QDateTime(QDate::fromJulianDay(ZeroDateJulianDay + date.day),
                      QTime::fromMSecsSinceStartOfDay(date.seconds * 1000), Qt::UTC);
-}
-
-void appendInteger(QByteArray& out, qint64 value) {
-    char buffer[24];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    out.append(buffer, int(result.ptr - buffer));
-}
-
-// The shortest text that reads back to the same value: plain decimal for exponents from -5 to
-// 14, scientific with a signed exponent of at least two digits (1.5E+20) beyond.
-template <typename Real> void appendShortest(QByteArray& out, Real value) {
-    if (std::isnan(value)) {
-        out.append("NaN");
-        return;
-    }
-    if (std::isinf(value)) {
-        out.append(value < 0 ? "-Infinity" : "Infinity");
-        return;
-    }
-    if (value == 0) {
-        out.append('0');
-        return;
-    }
-    char buffer[64];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
-    const char* p = buffer;
-    const char* end = result.ptr;
-    if (*p == '-') {
-        out.append('-');
-        ++p;
-    }
-    char digits[32];
-    int count = 0;
-    while (p < end && *p != 'e') {
-        if (*p != '.')
-            digits[count++] = *p;
-        ++p;
-    }
-    int exponent = 0;
-    std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), end, exponent);
-    if (exponent >= -5 && exponent < 15) {
-        if (exponent < 0) {
-            out.append("0.");
-            out.append(QByteArray(-exponent - 1, '0'));
-            out.append(digits, count);
-        } else if (count <= exponent + 1) {
-            out.append(digits, count);
-            out.append(QByteArray(exponent + 1 - count, '0'));
-        } else {
-            out.append(digits, exponent + 1);
-            out.append('.');
-            out.append(digits + exponent + 1, count - exponent - 1);
-        }
-        return;
-    }
-    out.append(digits[0]);
-    if (count > 1) {
-        out.append('.');
-        out.append(digits + 1, count - 1);
-    }
-    out.append(exponent < 0 ? "E-" : "E+");
-    if (std::abs(exponent) < 10)
-        out.append('0');
-    appendInteger(out, std::abs(exponent));
-}
-
-// Currency: a 64-bit count of ten-thousandths, written without trailing zeros.
-void appendCurrency(QByteArray& out, qint64 value) {
-    quint64 magnitude = value < 0 ? 0 - quint64(value) : quint64(value);
-    if (value < 0)
-        out.append('-');
-    appendInteger(out, qint64(magnitude / 10000));
-    int fraction = int(magnitude % 10000);
-    if (fraction == 0)
-        return;
-    char digits[4];
-    for (int i = 3; i >= 0; --i) {
-        digits[i] = char('0' + fraction % 10);
-        fraction /= 10;
-    }
-    int length = 4;
-    while (digits[length - 1] == '0')
-        --length;
-    out.append('.');
-    out.append(digits, length);
-}
-
-void appendHex(QByteArray& out, const char* data, int size) {
-    static const char hex[] = "0123456789ABCDEF";
-    for (int i = 0; i < size; ++i) {
-        const unsigned char c = static_cast<unsigned char>(data[i]);
-        out.append(hex[c >> 4]);
-        out.append(hex[c & 15]);
-    }
-}
-
-// {00000000-0000-0000-0000-000000000000}, the first three groups stored little-endian.
-void appendGuid(QByteArray& out, const unsigned char* b) {
-    static const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-    out.append('{');
-    for (int i = 0; i < 16; ++i) {
-        if (i == 4 || i == 6 || i == 8 || i == 10)
-            out.append('-');
-        appendHex(out, reinterpret_cast<const char*>(b + order[i]), 1);
-    }
-    out.append('}');
 }
 
 // A name as the SQL text has it: [anything but brackets], or a plain word of letters, digits
@@ -280,15 +174,46 @@ private:
     std::unordered_map<quint32, int> m_index;
 };
 
+// The fewest bytes a non-null value of a fixed-size type takes; memos and OLE values start with
+// a header of their own.
+int minimumSize(int type) {
+    switch (type) {
+    case MDB_BYTE:
+        return 1;
+    case MDB_INT:
+        return 2;
+    case MDB_LONGINT:
+    case MDB_COMPLEX:
+    case MDB_FLOAT:
+        return 4;
+    case MDB_MONEY:
+    case MDB_DOUBLE:
+    case MDB_DATETIME:
+        return 8;
+    case MDB_MEMO:
+    case MDB_OLE:
+        return MDB_MEMO_OVERHEAD;
+    case MDB_REPID:
+        return 16;
+    case MDB_NUMERIC:
+        return 17;
+    default:
+        return 0;
+    }
+}
+
 } // namespace
 
 struct Database::Impl {
     MdbHandle* mdb = nullptr;
+    std::function<void()> onPageRead;
 };
 
 struct Result::Impl {
     MdbHandle* mdb = nullptr;
     MdbTableDef* table = nullptr;
+    PageFormat format;
+    std::function<void()> onPageRead;
 
     QStringList names;
     std::vector<int> columns; // index into table->columns per result column
@@ -302,11 +227,13 @@ struct Result::Impl {
     size_t nextKey = 0;
     std::unique_ptr<PageCache> cache;
 
-    // Stored-order scan.
+    // Stored-order scan: the pages of the table's page map in rising order.
+    quint32 scanPage = 0;
     bool onPage = false;
-    unsigned int rowsOnPage = 0;
-    unsigned int nextRow = 0;
+    int rowsOnPage = 0;
+    int nextRow = 0;
     bool scanDone = false;
+    qint64 rowsSeen = 0;
 
     QString error;
     MdbField fields[MDB_MAX_COLS];
@@ -322,44 +249,126 @@ struct Result::Impl {
         return static_cast<MdbColumn*>(g_ptr_array_index(table->columns, tableColumn));
     }
 
-    // Cracks row number `row` of the page in mdb->pg_buf into fields; false for a deleted or
-    // unreadable row.
-    bool crackRow(int row) {
-        int start = 0;
-        size_t size = 0;
-        if (mdb_find_row(mdb, row, &start, &size) != 0 || size == 0)
-            return false;
-        if (start & DeletedRow)
-            return false;
-        return mdb_crack_row(table, start & OffsetMask, size, fields) >= 0;
+    QString tableName() const {
+        return QString::fromUtf8(table->name);
     }
 
-    // The next row in stored order, cracked. Sets error when the table ends early.
+    // Keeps the first reason reading failed; always false.
+    bool fail(const QString& text) {
+        if (error.isEmpty())
+            error = text;
+        return false;
+    }
+
+    bool damagedRow(int row, quint32 page) {
+        return fail(QStringLiteral("row %1 of page %2 of table '%3' is damaged")
+                        .arg(row)
+                        .arg(page)
+                        .arg(tableName()));
+    }
+
+    // Reads a page of the table into mdb->pg_buf; false (with the error) when it cannot be read
+    // or is not one of the table's data pages.
+    bool loadPage(quint32 page) {
+        if (onPageRead)
+            onPageRead();
+        if (mdb_read_pg(mdb, page) != ssize_t(format.pageSize))
+            return fail(
+                QStringLiteral("page %1 of table '%2' cannot be read").arg(page).arg(tableName()));
+        if (!Pages::isDataPageOf(format, mdb->pg_buf, quint32(table->entry->table_pg)))
+            return fail(QStringLiteral("page %1 of table '%2' is not one of its data pages")
+                            .arg(page)
+                            .arg(tableName()));
+        if (Pages::rowCount(format, mdb->pg_buf) < 0)
+            return fail(QStringLiteral("page %1 of table '%2' has a damaged row table")
+                            .arg(page)
+                            .arg(tableName()));
+        return true;
+    }
+
+    // True when every value the row gives lies inside the row and has its type's size.
+    bool fieldsFit(const RowSpan& span) const {
+        for (unsigned int i = 0; i < table->num_cols; ++i) {
+            const MdbField& f = fields[i];
+            const int type = column(int(i))->col_type;
+            if (type == MDB_BOOL || f.is_null)
+                continue;
+            if (!f.value || f.siz < minimumSize(type) || f.start < span.start ||
+                f.start + f.siz > span.start + span.size)
+                return false;
+        }
+        return true;
+    }
+
+    // Cracks row number `row` of the page in mdb->pg_buf into fields.
+    RowState crackRow(int row, quint32 page) {
+        RowSpan span;
+        const RowState state = Pages::findRow(format, mdb->pg_buf, row, &span);
+        if (state == RowState::Deleted)
+            return state;
+        if (state == RowState::Damaged ||
+            !Pages::rowHeaderFits(format, mdb->pg_buf, span, table->num_var_cols > 0) ||
+            mdb_crack_row(table, span.start, size_t(span.size), fields) < 0 || !fieldsFit(span)) {
+            damagedRow(row, page);
+            return RowState::Damaged;
+        }
+        return RowState::Present;
+    }
+
+    // The next page of the page map in mdb->pg_buf; false at the end or on an error.
+    bool nextPage() {
+        if (table->map_sz < 5)
+            return fail(
+                QStringLiteral("the page map of table '%1' cannot be read").arg(tableName()));
+        const gint32 next =
+            mdb_map_find_next(mdb, table->usage_map, unsigned(table->map_sz), scanPage);
+        if (next == 0)
+            return false;
+        if (next < 0)
+            return fail(
+                QStringLiteral("the page map of table '%1' cannot be read").arg(tableName()));
+        // The map lists pages in rising order; anything else is a damaged map, not a table.
+        if (quint32(next) <= scanPage)
+            return fail(QStringLiteral("the page chain of table '%1' loops at page %2")
+                            .arg(tableName())
+                            .arg(next));
+        scanPage = quint32(next);
+        if (!loadPage(scanPage))
+            return false;
+        rowsOnPage = Pages::rowCount(format, mdb->pg_buf);
+        nextRow = 0;
+        return true;
+    }
+
+    // The next row in stored order, cracked. Sets error when the table is damaged or ends
+    // before the row count its definition gives.
     bool scanNext(quint32* page, quint16* row) {
         while (!scanDone) {
             if (!onPage) {
-                if (!mdb_read_next_dpg(table)) {
+                if (!nextPage()) {
                     scanDone = true;
-                    // The page map still names a page: it could not be read.
-                    const int unread =
-                        mdb_map_find_next(mdb, table->usage_map, table->map_sz, table->cur_phys_pg);
-                    if (unread > 0)
-                        error = QStringLiteral("page %1 of table '%2' cannot be read")
-                                    .arg(unread)
-                                    .arg(QString::fromUtf8(table->name));
+                    if (error.isEmpty() && rowsSeen < qint64(table->num_rows))
+                        fail(QStringLiteral("table '%1' ends after %2 of its %3 rows")
+                                 .arg(tableName())
+                                 .arg(rowsSeen)
+                                 .arg(table->num_rows));
                     return false;
                 }
                 onPage = true;
-                nextRow = 0;
-                rowsOnPage = unsigned(mdb_get_int16(mdb->pg_buf, mdb->fmt->row_count_offset));
             }
             if (nextRow >= rowsOnPage) {
                 onPage = false;
                 continue;
             }
-            const unsigned int r = nextRow++;
-            if (crackRow(int(r))) {
-                *page = quint32(mdb->cur_pg);
+            const int r = nextRow++;
+            const RowState state = crackRow(r, scanPage);
+            if (state == RowState::Damaged) {
+                scanDone = true;
+                return false;
+            }
+            if (state == RowState::Present) {
+                ++rowsSeen;
+                *page = scanPage;
                 *row = quint16(r);
                 return true;
             }
@@ -407,65 +416,78 @@ struct Result::Impl {
     bool fetch(const RowKey& key) {
         if (mdb->cur_pg != key.page) {
             if (!cache)
-                cache = std::make_unique<PageCache>(size_t(mdb->fmt->pg_size));
+                cache = std::make_unique<PageCache>(size_t(format.pageSize));
             if (const unsigned char* copy = cache->find(key.page)) {
-                std::memcpy(mdb->pg_buf, copy, size_t(mdb->fmt->pg_size));
+                std::memcpy(mdb->pg_buf, copy, size_t(format.pageSize));
                 mdb->cur_pg = key.page;
-            } else if (mdb_read_pg(mdb, key.page) == ssize_t(mdb->fmt->pg_size)) {
+            } else if (loadPage(key.page)) {
                 cache->add(key.page, mdb->pg_buf);
             } else {
-                error = QStringLiteral("page %1 of table '%2' cannot be read")
-                            .arg(key.page)
-                            .arg(QString::fromUtf8(table->name));
                 return false;
             }
         }
-        if (!crackRow(key.row)) {
-            error = QStringLiteral("row %1 of page %2 of table '%3' cannot be read")
-                        .arg(key.row)
-                        .arg(key.page)
-                        .arg(QString::fromUtf8(table->name));
+        if (key.row >= Pages::rowCount(format, mdb->pg_buf) ||
+            crackRow(key.row, key.page) != RowState::Present)
+            return damagedRow(key.row, key.page);
+        return true;
+    }
+
+    // One row of a long value's page, read into mdb->alt_pg_buf: its bytes and length.
+    bool longValueRow(quint32 pageRow, const char** data, int* length) {
+        const quint32 page = pageRow >> 8;
+        const int row = int(pageRow & 0xff);
+        if (onPageRead)
+            onPageRead();
+        if (page == 0 || mdb_read_alt_pg(mdb, page) != ssize_t(format.pageSize))
             return false;
-        }
+        const unsigned char* buffer = mdb->alt_pg_buf;
+        RowSpan span;
+        if (!Pages::isDataPage(buffer) || row >= Pages::rowCount(format, buffer) ||
+            Pages::findRow(format, buffer, row, &span) != RowState::Present)
+            return false;
+        *data = reinterpret_cast<const char*>(buffer) + span.start;
+        *length = span.size;
         return true;
     }
 
     // The bytes of a memo or OLE value: inline, on one other page, or in a chain of pages.
-    const QByteArray& readLongValue(const MdbField& f) {
+    // False (with the error) when the value is damaged.
+    bool readLongValue(const MdbField& f) {
         longValue.clear();
-        if (f.siz < MDB_MEMO_OVERHEAD)
-            return longValue;
         const char* p = static_cast<const char*>(f.value);
         const quint32 header = quint32(mdb_get_int32(const_cast<char*>(p), 0));
+        const quint32 total = header & 0x3fffffffu;
+        const auto damaged = [&] {
+            return fail(QStringLiteral("a long value in table '%1' is damaged").arg(tableName()));
+        };
         if (header & 0x80000000u) {
             longValue.append(p + MDB_MEMO_OVERHEAD, f.siz - MDB_MEMO_OVERHEAD);
-            return longValue;
+            return true;
         }
-        int pageRow = int(mdb_get_int32(const_cast<char*>(p), 4));
-        void* buffer = nullptr;
-        int start = 0;
-        size_t length = 0;
+        quint32 pageRow = quint32(mdb_get_int32(const_cast<char*>(p), 4));
+        const char* data = nullptr;
+        int length = 0;
         if (header & 0x40000000u) {
-            if (mdb_find_pg_row(mdb, pageRow, &buffer, &start, &length) == 0)
-                longValue.append(static_cast<const char*>(buffer) + (start & OffsetMask),
-                                 int(length));
-            return longValue;
+            if (!longValueRow(pageRow, &data, &length) || quint32(length) < total)
+                return damaged();
+            longValue.append(data, int(total));
+            return true;
         }
         if (header & 0xff000000u)
-            return longValue;
-        const quint32 total = header;
-        // Each link page holds the next link in its first four bytes; a damaged chain must not
-        // loop for ever.
-        while (pageRow && quint32(longValue.size()) < total) {
-            if (mdb_find_pg_row(mdb, pageRow, &buffer, &start, &length) != 0 || length < 4)
-                break;
-            const char* row = static_cast<const char*>(buffer) + (start & OffsetMask);
-            longValue.append(row + 4, int(length - 4));
-            pageRow = int(mdb_get_int32(const_cast<char*>(row), 0));
+            return damaged();
+        // Each link holds the next link in its first four bytes; the chain must neither end
+        // early nor come back to a link it has passed.
+        std::unordered_set<quint32> seen;
+        while (quint32(longValue.size()) < total) {
+            if (pageRow == 0 || !seen.insert(pageRow).second ||
+                !longValueRow(pageRow, &data, &length) || length <= 4)
+                return damaged();
+            const int wanted =
+                int(std::min<quint32>(quint32(length - 4), total - quint32(longValue.size())));
+            longValue.append(data + 4, wanted);
+            pageRow = quint32(mdb_get_int32(const_cast<char*>(data), 0));
         }
-        if (quint32(longValue.size()) > total)
-            longValue.truncate(int(total));
-        return longValue;
+        return true;
     }
 
     // Text of the database (Jet 3 code page or Jet 4 UCS-2, maybe compressed) as UTF-8.
@@ -503,6 +525,8 @@ bool Result::next() {
             return false;
         return d->fetch(d->keys[d->nextKey++]);
     }
+    if (!d->error.isEmpty())
+        return false;
     quint32 page = 0;
     quint16 row = 0;
     while (d->scanNext(&page, &row)) {
@@ -541,26 +565,26 @@ void Result::appendText(int column, QByteArray& out) const {
     char* v = static_cast<char*>(f.value);
     switch (col->col_type) {
     case MDB_BYTE:
-        appendInteger(out, mdb_get_byte(v, 0));
+        ValueText::appendInteger(out, mdb_get_byte(v, 0));
         break;
     case MDB_INT:
-        appendInteger(out, qint16(mdb_get_int16(v, 0)));
+        ValueText::appendInteger(out, qint16(mdb_get_int16(v, 0)));
         break;
     case MDB_LONGINT:
     case MDB_COMPLEX:
-        appendInteger(out, qint32(mdb_get_int32(v, 0)));
+        ValueText::appendInteger(out, qint32(mdb_get_int32(v, 0)));
         break;
     case MDB_MONEY: {
         qint64 raw = 0;
         std::memcpy(&raw, v, sizeof raw);
-        appendCurrency(out, qFromLittleEndian(raw));
+        ValueText::appendCurrency(out, qFromLittleEndian(raw));
         break;
     }
     case MDB_FLOAT:
-        appendShortest(out, mdb_get_single(v, 0));
+        ValueText::appendSingle(out, mdb_get_single(v, 0));
         break;
     case MDB_DOUBLE:
-        appendShortest(out, mdb_get_double(v, 0));
+        ValueText::appendDouble(out, mdb_get_double(v, 0));
         break;
     case MDB_DATETIME: {
         StoredDate date;
@@ -572,22 +596,19 @@ void Result::appendText(int column, QByteArray& out) const {
     case MDB_TEXT:
         d->appendDatabaseText(out, v, size_t(f.siz));
         break;
-    case MDB_MEMO: {
-        const QByteArray& raw = d->readLongValue(f);
-        d->appendDatabaseText(out, raw.constData(), size_t(raw.size()));
+    case MDB_MEMO:
+        if (d->readLongValue(f))
+            d->appendDatabaseText(out, d->longValue.constData(), size_t(d->longValue.size()));
         break;
-    }
-    case MDB_OLE: {
-        const QByteArray& raw = d->readLongValue(f);
-        appendHex(out, raw.constData(), int(raw.size()));
+    case MDB_OLE:
+        if (d->readLongValue(f))
+            ValueText::appendHex(out, d->longValue.constData(), int(d->longValue.size()));
         break;
-    }
     case MDB_BINARY:
-        appendHex(out, v, f.siz);
+        ValueText::appendHex(out, v, f.siz);
         break;
     case MDB_REPID:
-        if (f.siz >= 16)
-            appendGuid(out, reinterpret_cast<const unsigned char*>(v));
+        ValueText::appendGuid(out, reinterpret_cast<const unsigned char*>(v));
         break;
     case MDB_NUMERIC: {
         char* text = mdb_numeric_to_string(d->mdb, f.start, col->col_scale, col->col_prec);
@@ -643,6 +664,10 @@ bool Database::open(const QString& path, QString* error) {
     return true;
 }
 
+void Database::setProgress(std::function<void()> onPageRead) {
+    d->onPageRead = std::move(onPageRead);
+}
+
 bool Database::isOpen() const {
     return d->mdb != nullptr;
 }
@@ -690,6 +715,10 @@ std::unique_ptr<Result> Database::execute(const Query& query, QString* error) {
 
     auto impl = std::make_unique<Result::Impl>();
     impl->mdb = d->mdb;
+    impl->format.pageSize = int(d->mdb->fmt->pg_size);
+    impl->format.rowCountOffset = d->mdb->fmt->row_count_offset;
+    impl->format.jet3 = IS_JET3(d->mdb);
+    impl->onPageRead = d->onPageRead;
     impl->table = mdb_read_table(entry);
     if (!impl->table || !mdb_read_columns(impl->table)) {
         *error = QStringLiteral("the definition of table '%1' cannot be read").arg(tableName);

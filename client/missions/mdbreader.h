@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 // Reads tables of the point-of-sale .mdb files (Jet 3 and Jet 4) through libmdb. A getdata
@@ -46,6 +47,8 @@ public:
     int findColumn(const QString& name) const;
 
     // Moves to the next row; false after the last one (or when reading failed: see error()).
+    // A damaged page or row, a page map that loops or a table that ends before its row count
+    // is a failure, never a row.
     bool next();
     // Number of rows of an ordered result; -1 for a streamed one.
     qint64 rowCount() const;
@@ -56,7 +59,8 @@ public:
     bool isNull(int column) const;
     // Appends the value's text in UTF-8: text as stored, numbers in plain decimal form, dates
     // as M/d/yyyy with the time only when it is not midnight, yes/no as True or False.
-    // Appends nothing for a null.
+    // Appends nothing for a null. A damaged long value appends nothing and sets error(), after
+    // which next() is false.
     void appendText(int column, QByteArray& out) const;
     // The values of the limit columns in the current row (whether or not they are among the
     // selected columns); an invalid QDateTime when the limit is not used or the value is null.
@@ -82,6 +86,9 @@ public:
     bool open(const QString& path, QString* error);
     bool isOpen() const;
     void close();
+
+    // Called for every page a query reads, so that a watcher can tell slow from stuck.
+    void setProgress(std::function<void()> onPageRead);
 
     // Runs a query: nullptr with a description when it cannot be run (not open, unknown table
     // or column, a saved query, a limit column that is not a date, a name that the SQL text
