@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <exception>
 #include <vector>
 
 namespace {
@@ -66,6 +67,8 @@ public:
         : m_missionPath(missionPath), m_status(status), m_clock(clock) {}
 
     void run();
+    // After an exception: reports it and removes a data file this run had begun.
+    void abandon(const char* what);
 
 private:
     bool readKeys();
@@ -89,6 +92,7 @@ private:
     QStringList m_types;
     Mdb::Query m_query;
     QString m_keyProblem;
+    bool m_writing = false;
 };
 
 void GetData::reportError(const QString& description) {
@@ -288,6 +292,7 @@ void GetData::run() {
     }
     QDateTime first;
     QDateTime last;
+    m_writing = true;
     bool written = writeRows(*result, file, &first, &last);
     file.close();
     if (written && file.error() != QFileDevice::NoError) {
@@ -300,6 +305,7 @@ void GetData::run() {
         QFile::remove(m_tsvPath);
         return;
     }
+    m_writing = false;
     if (m_query.start.used || m_query.end.used) {
         QString writeError;
         if (!ProfileFile::writeString(m_tsdPath, TsdSection, QStringLiteral("StartDate"),
@@ -311,8 +317,20 @@ void GetData::run() {
     }
 }
 
+void GetData::abandon(const char* what) {
+    reportError(QString::fromLocal8Bit(what));
+    if (m_writing)
+        QFile::remove(m_tsvPath);
+}
+
 } // namespace
 
 void ProcessGetData(const QString& missionPath, StatusWriter& status, const Clock& clock) {
-    GetData(missionPath, status, clock).run();
+    GetData getData(missionPath, status, clock);
+    // One mission's failure must never end the run of the others.
+    try {
+        getData.run();
+    } catch (const std::exception& e) {
+        getData.abandon(e.what());
+    }
 }
