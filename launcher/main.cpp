@@ -1,6 +1,7 @@
 #include "client/foundation/clock.h"
 #include "client/foundation/paths.h"
 #include "client/foundation/version.h"
+#include "client/widgets/windowfonts.h"
 #include "launcher/frmsplash.h"
 #include "launcher/launchschedule.h"
 
@@ -8,6 +9,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    WindowFonts::install();
     QCoreApplication::setApplicationName(QStringLiteral("svLaunch"));
     QCoreApplication::setApplicationVersion(Versions::SvLaunch.text());
 

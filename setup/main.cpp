@@ -2,6 +2,7 @@
 #include "client/foundation/version.h"
 #include "client/platform/dialupentries.h"
 #include "client/widgets/widgetprompter.h"
+#include "client/widgets/windowfonts.h"
 #include "setup/frmpass.h"
 #include "setup/frmsetup.h"
 
@@ -10,6 +11,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    WindowFonts::install();
     QCoreApplication::setApplicationName(QStringLiteral("svSetup"));
     QCoreApplication::setApplicationVersion(Versions::SvSetup.text());
 

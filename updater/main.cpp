@@ -1,6 +1,7 @@
 #include "client/foundation/paths.h"
 #include "client/foundation/version.h"
 #include "client/widgets/widgetprompter.h"
+#include "client/widgets/windowfonts.h"
 #include "updater/executableswap.h"
 #include "updater/frmupdate.h"
 
@@ -8,6 +9,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    WindowFonts::install();
     QApplication::setApplicationName(QStringLiteral("update"));
     QApplication::setApplicationVersion(Versions::Updater.text());
 

@@ -71,7 +71,9 @@ void ProgressBar::CreateProgressBar(QWidget* window, int top, int left, int widt
     m_label->setObjectName(QStringLiteral("fLabel"));
     place(m_label, m_inner, 0, 0, innerWidth, innerHeight + 30);
     m_label->setFrameStyle(QFrame::NoFrame);
-    m_label->setAlignment(Qt::AlignCenter);
+    // Centred across and from the top, as the label was drawn: it is taller than the box it shows
+    // through, so a text centred downwards too would lose its bottom line of pixels.
+    m_label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_label->setAutoFillBackground(false);
     QFont font(QStringLiteral("Arial"));
     font.setPointSize(10);

@@ -3,11 +3,13 @@
 #include "client/session/frmmain.h"
 #include "client/session/windowedprocedures.h"
 #include "client/widgets/widgetprompter.h"
+#include "client/widgets/windowfonts.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    WindowFonts::install();
     WidgetPrompter prompter;
     Prompter::setCurrent(&prompter);
     const std::unique_ptr<Dialler> dialler = Dialler::createDefault();

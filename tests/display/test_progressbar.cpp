@@ -75,7 +75,7 @@ void TestProgressBar::createBuildsTheNamedParts() {
     QCOMPARE(label->font().family(), QString("Arial"));
     QCOMPARE(label->font().pointSize(), 10);
     QVERIFY(label->font().bold());
-    QCOMPARE(label->alignment(), Qt::AlignCenter);
+    QCOMPARE(label->alignment(), Qt::AlignHCenter | Qt::AlignTop);
     QCOMPARE(shape->width(), 0);
     QCOMPARE(shape->height(), 20);
     QCOMPARE(shape->palette().color(QPalette::Window), QColor(100, 220, 255));
