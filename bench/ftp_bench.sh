@@ -7,6 +7,8 @@
 #
 #   bench/ftp_bench.sh                 build into build-bench, 200 MB, best of 3 runs
 #   BUILD_DIR=... SIZE_MB=... REPEAT=... MODE=active bench/ftp_bench.sh   (see bench/common.sh)
+#   TLS=1 bench/ftp_bench.sh           explicit FTP over TLS on both sides (curl --ssl-reqd),
+#                                      server certificate made at start and verified
 set -euo pipefail
 
 # shellcheck source=bench/common.sh
@@ -15,8 +17,9 @@ ROOT=$BENCH_ROOT
 SIZE_MB=${SIZE_MB:-200}
 REPEAT=${REPEAT:-3}
 MODE=${MODE:-passive}
+TLS=${TLS:-0}
 
-bench_install curl python3-pyftpdlib time
+bench_install curl python3-pyftpdlib python3-openssl time
 bench_build ftpbench
 FTPBENCH=$BUILD_DIR/bin/ftpbench
 
@@ -30,8 +33,14 @@ trap cleanup EXIT
 mkdir -p "$WORK/root/store" "$WORK/local"
 head -c $((SIZE_MB * 1024 * 1024)) /dev/urandom >"$WORK/local/data.bin"
 
+TLS_CONFIG=
+COMP_TLS=()
+if [ "$TLS" = 1 ]; then
+    TLS_CONFIG=", \"tls\": {\"folder\": \"$WORK\"}"
+    COMP_TLS=("tls:$WORK/ca.pem")
+fi
 /usr/bin/python3 "$ROOT/tests/support/ftpserver.py" \
-    "{\"root\": \"$WORK/root\", \"users\": [{\"name\": \"bench\", \"password\": \"bench\"}]}" \
+    "{\"root\": \"$WORK/root\", \"users\": [{\"name\": \"bench\", \"password\": \"bench\"}]$TLS_CONFIG}" \
     >"$WORK/server.out" 2>"$WORK/server.err" &
 SERVER_PID=$!
 for _ in $(seq 100); do
@@ -43,6 +52,7 @@ PORT=$(awk '/^PORT /{print $2}' "$WORK/server.out")
 ADDR=127.0.0.1:$PORT
 CURL_MODE=()
 [ "$MODE" = active ] && CURL_MODE=(--ftp-port -)
+[ "$TLS" = 1 ] && CURL_MODE+=(--ssl-reqd --cacert "$WORK/ca.pem")
 
 now() { date +%s.%N; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
@@ -66,12 +76,12 @@ timed() {
 }
 
 for _ in $(seq "$REPEAT"); do
-    timed comp_up "$FTPBENCH" upload "$ADDR" bench bench "$WORK/local/data.bin" '\store\up.bin' "$MODE"
+    timed comp_up "$FTPBENCH" upload "$ADDR" bench bench "$WORK/local/data.bin" '\store\up.bin' "$MODE" "${COMP_TLS[@]}"
     same "$WORK/local/data.bin" "$WORK/root/store/up.bin"
     inner=$(cat "$WORK/out.txt")
     times[comp_up_inner]+="${inner%% *} "
 
-    timed comp_down "$FTPBENCH" download "$ADDR" bench bench "$WORK/local/down.bin" '\store\up.bin' "$MODE"
+    timed comp_down "$FTPBENCH" download "$ADDR" bench bench "$WORK/local/down.bin" '\store\up.bin' "$MODE" "${COMP_TLS[@]}"
     same "$WORK/local/data.bin" "$WORK/local/down.bin"
     inner=$(cat "$WORK/out.txt")
     times[comp_down_inner]+="${inner%% *} "
@@ -86,7 +96,9 @@ for _ in $(seq "$REPEAT"); do
 done
 
 declare -A best
-echo "$SIZE_MB MB over loopback, $MODE mode, best of $REPEAT (pyftpdlib server, curl $(curl --version | head -1 | cut -d' ' -f2))"
+WIRE=plain
+[ "$TLS" = 1 ] && WIRE="over TLS"
+echo "$SIZE_MB MB over loopback, $MODE mode, $WIRE, best of $REPEAT (pyftpdlib server, curl $(curl --version | head -1 | cut -d' ' -f2))"
 printf "%-36s %8s %8s %8s\n" "" seconds "MB/s" "peak MB"
 for key in comp_up comp_up_inner curl_up comp_down comp_down_inner curl_down; do
     case $key in
@@ -117,6 +129,7 @@ for dir in up down; do
     fi
     [ $dir = up ] && what=upload || what=download
     echo "$what: ${ratio}x curl's time, peak $((kb / 1024)) MB: $verdict"
+    [ "$TLS" = 1 ] && what="$what over TLS"
     bench_record "FTP $what, $SIZE_MB MB" "$ours" curl "$theirs" "$kb" "${peak[curl_$dir]}" 1.5 100
 done
 exit $status

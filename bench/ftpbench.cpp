@@ -1,5 +1,6 @@
 // Runs one transfer of the FTP component from the command line, for bench/ftp_bench.sh:
-//   ftpbench upload|download <host:port> <user> <password> <local file> <remote path> [active]
+//   ftpbench upload|download <host:port> <user> <password> <local file> <remote path>
+//            [passive|active] [tls:<CA file>]
 // Prints the transfer's seconds (login excluded) and the number of status events.
 #include "client/transfer/ftpclient.h"
 
@@ -14,7 +15,7 @@ int main(int argc, char** argv) {
     const QStringList args = app.arguments();
     if (args.size() < 7 || (args[1] != "upload" && args[1] != "download")) {
         std::fprintf(stderr, "usage: ftpbench upload|download <host:port> <user> <password> "
-                             "<local> <remote> [active]\n");
+                             "<local> <remote> [passive|active] [tls:<CA file>]\n");
         return 2;
     }
     FtpClient ftp;
@@ -23,13 +24,21 @@ int main(int argc, char** argv) {
     ftp.setPassword(args[4]);
     ftp.setPort(21);
     ftp.setTransferModeFlag(false);
+    bool active = false;
+    for (const QString& option : args.mid(7)) {
+        active = active || option == "active";
+        if (option.startsWith("tls:")) {
+            ftp.setTls(true);
+            ftp.setCaFile(option.mid(4));
+        }
+    }
     int events = 0;
     QObject::connect(&ftp, &FtpClient::FtpTransferStatus, [&events] { ++events; });
     if (ftp.connectToServer() != 0) {
         std::fprintf(stderr, "connect: %s\n", qPrintable(ftp.errorDescription()));
         return 1;
     }
-    ftp.setPassiveMode(args.size() < 8 || args[7] != "active");
+    ftp.setPassiveMode(!active);
     QElapsedTimer timer;
     timer.start();
     const int result = args[1] == "upload" ? ftp.sendFile(args[5], 0, args[6], false)

@@ -1,5 +1,7 @@
 #include "client/transfer/ftpclient.h"
 
+#include "client/transfer/ftptls.h"
+
 #include <QEventLoop>
 #include <QFile>
 #include <QSaveFile>
@@ -83,7 +85,8 @@ struct FtpClient::Operation {
     qint64 total = 0;
     qint64 now = 0;
     qint64 reportedNow = 0;
-    QString errorReply; // the last 4xx or 5xx reply of the server
+    QString errorReply;           // the last 4xx or 5xx reply of the server
+    bool tlsHandshakeDue = false; // AUTH TLS accepted, the next command follows the handshake
     QElapsedTimer lastActivity;
     QElapsedTimer lastStatus;
 
@@ -106,9 +109,10 @@ struct FtpCurlGlue {
             self->m_curlTimer->start(int(qMin(timeoutMs, long(INT_MAX))));
         return 0;
     }
-    static int debug(CURL*, curl_infotype type, char* data, size_t size, void* client) {
+    static int debug(CURL* easy, curl_infotype type, char* data, size_t size, void* client) {
         if (type == CURLINFO_HEADER_IN || type == CURLINFO_HEADER_OUT)
-            static_cast<FtpClient*>(client)->logProtocol(type == CURLINFO_HEADER_OUT, data, size);
+            static_cast<FtpClient*>(client)->logProtocol(easy, type == CURLINFO_HEADER_OUT, data,
+                                                         size);
         return 0;
     }
     static size_t read(char* buffer, size_t size, size_t count, void* client) {
@@ -189,6 +193,22 @@ void FtpClient::setPassiveMode(bool passive) {
 
 bool FtpClient::passiveMode() const {
     return m_passive;
+}
+
+void FtpClient::setTls(bool on) {
+    m_tls = on;
+}
+
+bool FtpClient::tls() const {
+    return m_tls;
+}
+
+void FtpClient::setCaFile(const QString& caFile) {
+    m_caFile = caFile;
+}
+
+QString FtpClient::caFile() const {
+    return m_caFile;
 }
 
 void FtpClient::setTransferModeFlag(bool returnAtOnce) {
@@ -302,8 +322,8 @@ int FtpClient::startOperation(std::unique_ptr<Operation> op) {
     if (m_abort)
         return fail(ErrorAborted, tr("FTP operation aborted"));
     // QUIT goes over the open connection even when the values have changed since.
-    op->login =
-        op->kind == Kind::Quit ? m_connectedLogin : Login{m_server, m_user, m_password, m_port};
+    op->login = op->kind == Kind::Quit ? m_connectedLogin : Login{m_server, m_user, m_password,
+                                                                  m_port,   m_tls,  m_caFile};
     if (op->login.server.trimmed().isEmpty())
         return fail(ErrorUrlMalformat, tr("No FTP server address set"));
     // libcurl would log in as anonymous.
@@ -312,6 +332,11 @@ int FtpClient::startOperation(std::unique_ptr<Operation> op) {
 
     if (op->isTransfer() && remoteUrlPath(op->remotePath).isEmpty())
         return fail(ErrorUrlMalformat, tr("Remote path names no file: %1").arg(op->remotePath));
+    if (op->isTransfer() && op->login.tls && !m_passive) {
+        const QString problem = FtpTls::activeModeProblem();
+        if (!problem.isEmpty())
+            return fail(ErrorNotBuiltIn, problem);
+    }
     if (op->kind == Kind::Upload) {
         op->source.setFileName(op->localPath);
         if (!op->source.open(QIODevice::ReadOnly))
@@ -379,6 +404,8 @@ bool FtpClient::prepareEasy(Operation& op) {
     curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, long(m_inactivityLimitMs));
     curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT,
                      long(qMax(1, (m_inactivityLimitMs + 999) / 1000)));
+    if (op.login.tls)
+        FtpTls::configure(easy, op.login.caFile);
 
     switch (op.kind) {
     case Kind::Login:
@@ -471,6 +498,10 @@ void FtpClient::checkFinished() {
                 text = QString::fromUtf8(m_op->errorBuffer).trimmed();
             if (text.isEmpty())
                 text = QString::fromUtf8(curl_easy_strerror(code));
+            const QString tlsText =
+                FtpTls::failureText(code, m_op->errorReply.isEmpty() ? text : m_op->errorReply);
+            if (!tlsText.isEmpty())
+                text = tlsText;
         }
         finishOperation(int(code), text, false);
         if (!m_multi)
@@ -563,9 +594,14 @@ void FtpClient::queueStatus(Operation& op) {
     queueEvent([this, total, now, rate] { emit FtpTransferStatus(total, now, rate); });
 }
 
-void FtpClient::logProtocol(bool outgoing, const char* data, size_t size) {
+void FtpClient::logProtocol(void* easy, bool outgoing, const char* data, size_t size) {
     if (m_op)
         m_op->lastActivity.start();
+    if (outgoing && m_op && m_op->tlsHandshakeDue) {
+        m_op->tlsHandshakeDue = false;
+        const QString line = FtpTls::sessionLine(easy);
+        queueEvent([this, line] { emit FtpLogText(line); });
+    }
     const QString text = QString::fromUtf8(data, int(size));
     for (QString line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         while (line.endsWith(QLatin1Char('\r')))
@@ -578,6 +614,8 @@ void FtpClient::logProtocol(bool outgoing, const char* data, size_t size) {
         if (!outgoing && m_op &&
             (line.startsWith(QLatin1Char('4')) || line.startsWith(QLatin1Char('5'))))
             m_op->errorReply = line;
+        if (!outgoing && m_op && m_op->login.tls && line.startsWith(QLatin1String("234")))
+            m_op->tlsHandshakeDue = true;
         queueEvent([this, line] { emit FtpLogText(line); });
     }
 }

@@ -28,12 +28,17 @@ public:
 
     // Error numbers the component sets itself (libcurl's numbering).
     static constexpr int ErrorUrlMalformat = 3; // no server address, bad remote path
+    static constexpr int ErrorNotBuiltIn = 4;   // active mode over TLS with a faulty libcurl
     static constexpr int ErrorWriteLocal = 23;  // local file cannot be written
     static constexpr int ErrorReadLocal = 26;   // local file missing or unreadable
     static constexpr int ErrorTimedOut = 28;    // inactivity limit reached
     static constexpr int ErrorAborted = 42;     // abort flag set
     static constexpr int ErrorLoginDenied = 67; // refused login, no user name
     static constexpr int ErrorBusy = 89;        // an operation is still under way
+    // TLS failures (libcurl sets them).
+    static constexpr int ErrorCertificate = 60; // the server's certificate did not verify
+    static constexpr int ErrorTlsRefused = 64;  // the server refused AUTH TLS
+    static constexpr int ErrorCaFile = 77;      // the CA file cannot be read
 
     explicit FtpClient(QObject* parent = nullptr);
     ~FtpClient() override;
@@ -49,6 +54,13 @@ public:
     qint16 port() const;
     void setPassiveMode(bool passive);
     bool passiveMode() const;
+    // Explicit FTP over TLS (AUTH TLS, PBSZ 0, PROT P), never falling back to clear text. The
+    // server's certificate is verified against the system's trust store, or against caFile
+    // alone when one is given.
+    void setTls(bool on);
+    bool tls() const;
+    void setCaFile(const QString& caFile);
+    QString caFile() const;
 
     // false: transfers return when they have ended. true: they return once started.
     // Connect and disconnect always return when they are done.
@@ -133,7 +145,7 @@ private:
     // Called by the libcurl callbacks (never emit signals from inside libcurl).
     friend struct FtpCurlGlue;
     void updateWatch(qintptr socket, int what);
-    void logProtocol(bool outgoing, const char* data, size_t size);
+    void logProtocol(void* easy, bool outgoing, const char* data, size_t size);
     void noteProgress(qint64 total, qint64 now);
 
     struct Login {
@@ -141,6 +153,8 @@ private:
         QString user;
         QString password;
         qint16 port = 21;
+        bool tls = false;
+        QString caFile;
     };
 
     struct SocketWatch {
@@ -153,6 +167,8 @@ private:
     QString m_password;
     qint16 m_port = 21;
     bool m_passive = true;
+    bool m_tls = false;
+    QString m_caFile;
     bool m_returnAtOnce = false;
     bool m_abort = false;
     int m_inactivityLimitMs = InactivityLimitSeconds * 1000;

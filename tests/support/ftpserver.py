@@ -10,6 +10,9 @@ Started with one argument, a JSON object:
   idleTimeout     seconds of silence after which the server sends 421 and closes
   stallDownload   bytes after which a download stops moving (the data connection stays open)
   eagerEpsv       the EPSV reply is sent together with the reply to the CWD before it
+  tls             {"folder"} offers AUTH TLS with a certificate for 127.0.0.1 made at start;
+                  the CA that signed it is written to folder/ca.pem. With "otherCa" true the
+                  certificate is signed by another CA, not written anywhere.
 Prints "PORT <n>" once it listens. Ends with its parent process (Linux).
 """
 
@@ -24,6 +27,11 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler
 from pyftpdlib.servers import FTPServer
 
+try:
+    from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
+except ImportError:  # python3-openssl missing: only plain FTP
+    TLS_DTPHandler = TLS_FTPHandler = None
+
 
 def die_with_parent():
     if sys.platform.startswith("linux"):
@@ -33,6 +41,53 @@ def die_with_parent():
     # The parent may have gone before prctl took effect.
     if os.getppid() == 1:
         sys.exit(0)
+
+
+def make_certificates(folder, other_ca):
+    """Writes folder/ca.pem and folder/server.pem (certificate and key for 127.0.0.1)."""
+    import datetime
+    import ipaddress
+    from cryptography import x509
+    from cryptography.hazmat.primitives import hashes, serialization
+    from cryptography.hazmat.primitives.asymmetric import ec
+    from cryptography.x509.oid import NameOID
+
+    now = datetime.datetime.utcnow()
+
+    def certificate(subject, issuer, public_key, signing_key, is_ca):
+        builder = (
+            x509.CertificateBuilder()
+            .subject_name(x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, subject)]))
+            .issuer_name(x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, issuer)]))
+            .public_key(public_key)
+            .serial_number(x509.random_serial_number())
+            .not_valid_before(now - datetime.timedelta(days=1))
+            .not_valid_after(now + datetime.timedelta(days=7))
+            .add_extension(x509.BasicConstraints(ca=is_ca, path_length=None), critical=True)
+        )
+        if not is_ca:
+            builder = builder.add_extension(
+                x509.SubjectAlternativeName([x509.IPAddress(ipaddress.ip_address("127.0.0.1"))]),
+                critical=False)
+        return builder.sign(signing_key, hashes.SHA256())
+
+    def pem(cert):
+        return cert.public_bytes(serialization.Encoding.PEM)
+
+    ca_key = ec.generate_private_key(ec.SECP256R1())
+    ca = certificate("Test office CA", "Test office CA", ca_key.public_key(), ca_key, True)
+    signer_key, signer_name = ca_key, "Test office CA"
+    if other_ca:
+        signer_key, signer_name = ec.generate_private_key(ec.SECP256R1()), "Other CA"
+    server_key = ec.generate_private_key(ec.SECP256R1())
+    server = certificate("127.0.0.1", signer_name, server_key.public_key(), signer_key, False)
+    with open(os.path.join(folder, "ca.pem"), "wb") as f:
+        f.write(pem(ca))
+    with open(os.path.join(folder, "server.pem"), "wb") as f:
+        f.write(pem(server) + server_key.private_bytes(
+            serialization.Encoding.PEM, serialization.PrivateFormat.TraditionalOpenSSL,
+            serialization.NoEncryption()))
+    return os.path.join(folder, "server.pem")
 
 
 def main():
@@ -49,8 +104,23 @@ def main():
             login_folders[user["name"]] = user["loginFolder"]
 
     stall_after = config.get("stallDownload")
+    tls = config.get("tls")
+    base_handler, base_dtp = FTPHandler, DTPHandler
+    if tls:
+        if TLS_FTPHandler is None:
+            sys.exit("FTP over TLS needs python3-openssl")
+        base_handler, base_dtp = TLS_FTPHandler, TLS_DTPHandler
+        cert_file = make_certificates(tls["folder"], tls.get("otherCa", False))
 
-    class StallingDTPHandler(DTPHandler):
+    class DataHandler(base_dtp):
+        def readable(self):
+            # A client may start the TLS handshake of the data connection before it sends
+            # RETR or STOR; pyftpdlib would take that early input for a closed connection.
+            if getattr(self, "_ssl_accepting", False):
+                return True
+            return super().readable()
+
+    class StallingDTPHandler(DataHandler):
         def use_sendfile(self):
             return False
 
@@ -62,10 +132,13 @@ def main():
         def close_when_done(self):
             pass
 
-    class Handler(FTPHandler):
+    class Handler(base_handler):
         auth_failed_timeout = 0
         authorizer = users_authorizer
         timeout = config.get("idleTimeout", 300)
+        dtp_handler = DataHandler
+        if tls:
+            certfile = cert_file
         if stall_after is not None:
             dtp_handler = StallingDTPHandler
         _epsv_sent_early = False
@@ -87,7 +160,7 @@ def main():
             if config.get("refusePassive"):
                 self.respond("502 Passive mode not allowed.")
             else:
-                FTPHandler.ftp_PASV(self, line)
+                base_handler.ftp_PASV(self, line)
 
         def ftp_EPSV(self, line):
             if config.get("refusePassive"):
@@ -95,19 +168,19 @@ def main():
             elif self._epsv_sent_early:
                 self._epsv_sent_early = False
             else:
-                FTPHandler.ftp_EPSV(self, line)
+                base_handler.ftp_EPSV(self, line)
 
         def ftp_CWD(self, path):
             if not config.get("eagerEpsv"):
-                return FTPHandler.ftp_CWD(self, path)
+                return base_handler.ftp_CWD(self, path)
             # Both replies leave in one write, so the client reads the EPSV reply
             # at the moment it sends EPSV.
             lines = []
             self.respond = lambda resp, logfun=None: lines.append(resp)
             try:
-                FTPHandler.ftp_CWD(self, path)
+                base_handler.ftp_CWD(self, path)
                 if lines and lines[0].startswith("250"):
-                    FTPHandler.ftp_EPSV(self, "")
+                    base_handler.ftp_EPSV(self, "")
                     self._epsv_sent_early = True
             finally:
                 del self.respond

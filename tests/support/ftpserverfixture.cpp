@@ -53,6 +53,14 @@ void FtpServerFixture::setEagerEpsv(bool eager) {
     m_eagerEpsv = eager;
 }
 
+void FtpServerFixture::setTls(Tls tls) {
+    m_tls = tls;
+}
+
+QString FtpServerFixture::caFile() const {
+    return m_tlsFolder.filePath(QStringLiteral("ca.pem"));
+}
+
 bool FtpServerFixture::start() {
     stop();
     QJsonArray users;
@@ -74,6 +82,10 @@ bool FtpServerFixture::start() {
         config.insert(QStringLiteral("idleTimeout"), m_idleTimeoutMs / 1000.0);
     if (m_stallDownloadAfter >= 0)
         config.insert(QStringLiteral("stallDownload"), m_stallDownloadAfter);
+    if (m_tls != Tls::Off)
+        config.insert(QStringLiteral("tls"),
+                      QJsonObject{{QStringLiteral("folder"), m_tlsFolder.path()},
+                                  {QStringLiteral("otherCa"), m_tls == Tls::OtherCa}});
 
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.setReadChannel(QProcess::StandardOutput);

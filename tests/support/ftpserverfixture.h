@@ -31,6 +31,12 @@ public:
     void setStallDownloadAfter(qint64 bytes);
     // The EPSV reply travels in one write with the reply to the CWD before it.
     void setEagerEpsv(bool eager);
+    // AUTH TLS is offered (plain FTP still works), with a certificate for 127.0.0.1 made at
+    // start() and signed by the CA of caFile(), or by another CA whose file is kept nowhere.
+    enum class Tls { Off, OwnCa, OtherCa };
+    void setTls(Tls tls);
+    // After start() with TLS: the PEM file of the server's CA, for the client's CA file.
+    QString caFile() const;
 
     // Starts the server and waits until it listens; false (with a warning) when it cannot.
     bool start();
@@ -67,6 +73,8 @@ private:
     int m_idleTimeoutMs = -1;
     qint64 m_stallDownloadAfter = -1;
     bool m_eagerEpsv = false;
+    Tls m_tls = Tls::Off;
+    QTemporaryDir m_tlsFolder;
     QProcess m_process;
     quint16 m_port = 0;
 };

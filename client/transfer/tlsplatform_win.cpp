@@ -1,0 +1,52 @@
+#include "client/transfer/tlsplatform.h"
+
+#include <curl/curl.h>
+
+#define SECURITY_WIN32
+#include <schannel.h>
+#include <security.h>
+#include <windows.h>
+
+namespace TlsPlatform {
+
+void applyTrustStore(void* curlHandle, const QString& caFile) {
+    // Schannel checks revocation; a private CA often publishes no revocation list, which is
+    // then not held against the certificate. A revoked certificate still fails.
+    curl_easy_setopt(curlHandle, CURLOPT_SSL_OPTIONS, long(CURLSSLOPT_REVOKE_BEST_EFFORT));
+    // Without a CA file Schannel uses the Windows certificate store.
+    if (!caFile.isEmpty())
+        curl_easy_setopt(curlHandle, CURLOPT_CAINFO, caFile.toUtf8().constData());
+}
+
+namespace {
+QString protocolName(DWORD protocol) {
+    switch (protocol) {
+    case 0x0301:
+        return QStringLiteral("TLSv1");
+    case 0x0302:
+        return QStringLiteral("TLSv1.1");
+    case 0x0303:
+        return QStringLiteral("TLSv1.2");
+    case 0x0304:
+        return QStringLiteral("TLSv1.3");
+    default:
+        return QStringLiteral("protocol 0x%1").arg(qulonglong(protocol), 4, 16, QLatin1Char('0'));
+    }
+}
+} // namespace
+
+QString negotiatedSession(void* curlHandle) {
+    curl_tlssessioninfo* info = nullptr;
+    if (curl_easy_getinfo(curlHandle, CURLINFO_TLS_SSL_PTR, &info) != CURLE_OK || !info ||
+        info->backend != CURLSSLBACKEND_SCHANNEL || !info->internals)
+        return QString();
+    SecPkgContext_CipherInfo cipher = {};
+    cipher.dwVersion = SECPKGCONTEXT_CIPHERINFO_V1;
+    if (QueryContextAttributesW(static_cast<PCtxtHandle>(info->internals), SECPKG_ATTR_CIPHER_INFO,
+                                &cipher) != SEC_E_OK)
+        return QString();
+    return QStringLiteral("%1, cipher %2")
+        .arg(protocolName(cipher.dwProtocol), QString::fromWCharArray(cipher.szCipherSuite));
+}
+
+} // namespace TlsPlatform

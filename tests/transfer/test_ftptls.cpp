@@ -1,0 +1,175 @@
+#include "client/transfer/ftpclient.h"
+#include "client/transfer/ftptls.h"
+#include "tests/support/ftpserverfixture.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+const QString User = QStringLiteral("store");
+const QString Password = QStringLiteral("s3cret");
+
+// The protocol lines a client reports.
+class ProtocolLog : public QObject {
+public:
+    explicit ProtocolLog(FtpClient& ftp) {
+        connect(&ftp, &FtpClient::FtpLogText, this, [this](const QString& t) { lines << t; });
+    }
+    int indexOf(const QString& prefix) const {
+        for (int i = 0; i < lines.size(); ++i)
+            if (lines[i].startsWith(prefix))
+                return i;
+        return -1;
+    }
+    QStringList lines;
+};
+} // namespace
+
+class TestFtpTls : public QObject {
+    Q_OBJECT
+
+private:
+    void configure(FtpClient& ftp, const FtpServerFixture& server, bool tls) {
+        ftp.setServerAddress(server.address());
+        ftp.setUserName(User);
+        ftp.setPassword(Password);
+        ftp.setInactivityLimitMs(10000);
+        ftp.setTls(tls);
+        ftp.setCaFile(m_tlsServer.caFile());
+    }
+    // Logging in went no further than the refusal: the password never left in clear text.
+    static void verifyNoLogin(const ProtocolLog& log) {
+        QCOMPARE(log.indexOf(QStringLiteral("USER")), -1);
+        QCOMPARE(log.indexOf(QStringLiteral("PASS")), -1);
+    }
+
+    FtpServerFixture m_tlsServer;
+    QTemporaryDir m_local;
+
+private slots:
+    void initTestCase() {
+        m_tlsServer.addUser(User, Password);
+        m_tlsServer.makeFolder(QStringLiteral("store"));
+        m_tlsServer.setTls(FtpServerFixture::Tls::OwnCa);
+        QVERIFY(m_tlsServer.start());
+    }
+
+    void transfersRunOverTlsAndTheLogShowsIt() {
+        QByteArray data(300 * 1024, Qt::Uninitialized);
+        for (char& c : data)
+            c = char(QRandomGenerator::global()->bounded(256));
+        const QString up = m_local.filePath(QStringLiteral("up.bin"));
+        const QString down = m_local.filePath(QStringLiteral("down.bin"));
+        QFile f(up);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(data);
+        f.close();
+
+        FtpClient ftp;
+        ProtocolLog log(ftp);
+        configure(ftp, m_tlsServer, true);
+        QCOMPARE(ftp.connectToServer(), 0);
+        QCOMPARE(ftp.sendFile(up, 0, QStringLiteral("\\store\\up.bin"), false), 0);
+        QCOMPARE(ftp.receiveFile(QStringLiteral("\\store\\up.bin"), 0, down), 0);
+        ftp.disconnectFromServer();
+        QCOMPARE(m_tlsServer.readFile(QStringLiteral("store/up.bin")), data);
+        QFile got(down);
+        QVERIFY(got.open(QIODevice::ReadOnly));
+        QCOMPARE(got.readAll(), data);
+
+        // AUTH TLS, the handshake's outcome, then the login inside TLS and protected data.
+        const int auth = log.indexOf(QStringLiteral("AUTH TLS"));
+        const int done = log.indexOf(QStringLiteral("TLS connection established: TLSv1."));
+        const int user = log.indexOf(QStringLiteral("USER store"));
+        QVERIFY2(auth >= 0 && auth < done && done < user, qPrintable(log.lines.join('\n')));
+        QVERIFY(log.lines[done].contains(QLatin1String(", cipher ")));
+        QVERIFY(log.lines.contains(QStringLiteral("PASS ****")));
+        QVERIFY(log.indexOf(QStringLiteral("PBSZ 0")) > user);
+        QVERIFY(log.indexOf(QStringLiteral("PROT P")) > user);
+        for (const QString& line : std::as_const(log.lines))
+            QVERIFY(!line.contains(Password));
+    }
+
+    void serverWithoutTlsIsRefused() {
+        FtpServerFixture plain;
+        plain.addUser(User, Password);
+        QVERIFY(plain.start());
+        FtpClient ftp;
+        ProtocolLog log(ftp);
+        configure(ftp, plain, true);
+        QCOMPARE(ftp.connectToServer(), FtpClient::ErrorTlsRefused);
+        QVERIFY(!ftp.isConnected());
+        QVERIFY2(ftp.errorDescription().startsWith(
+                     "The FTP server does not offer TLS (AUTH TLS refused): 5"),
+                 qPrintable(ftp.errorDescription()));
+        QVERIFY(log.indexOf(QStringLiteral("AUTH TLS")) >= 0);
+        verifyNoLogin(log);
+    }
+
+    void certificateThatDoesNotVerifyIsRefused() {
+        FtpServerFixture stranger;
+        stranger.addUser(User, Password);
+        stranger.setTls(FtpServerFixture::Tls::OtherCa);
+        QVERIFY(stranger.start());
+        FtpClient ftp;
+        ProtocolLog log(ftp);
+        configure(ftp, stranger, true);
+        QCOMPARE(ftp.connectToServer(), FtpClient::ErrorCertificate);
+        QVERIFY2(ftp.errorDescription().startsWith(
+                     "The FTP server's certificate is not trusted: SSL certificate problem: "),
+                 qPrintable(ftp.errorDescription()));
+        verifyNoLogin(log);
+
+        // The system's store alone does not know the office's CA either.
+        configure(ftp, m_tlsServer, true);
+        ftp.setCaFile(QString());
+        QCOMPARE(ftp.connectToServer(), FtpClient::ErrorCertificate);
+
+        ftp.setCaFile(m_local.filePath(QStringLiteral("missing.pem")));
+        QCOMPARE(ftp.connectToServer(), FtpClient::ErrorCaFile);
+        QVERIFY2(ftp.errorDescription().startsWith("The CA file of FtpCaFile cannot be used: "),
+                 qPrintable(ftp.errorDescription()));
+    }
+
+    void withoutTlsTheSameServerSpeaksPlainFtp() {
+        const QString up = m_local.filePath(QStringLiteral("plain.txt"));
+        QFile f(up);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("plain\r\n");
+        f.close();
+        FtpClient ftp;
+        ProtocolLog log(ftp);
+        configure(ftp, m_tlsServer, false);
+        QCOMPARE(ftp.connectToServer(), 0);
+        QCOMPARE(ftp.sendFile(up, 0, QStringLiteral("\\store\\plain.txt"), false), 0);
+        ftp.disconnectFromServer();
+        QCOMPARE(m_tlsServer.readFile(QStringLiteral("store/plain.txt")), QByteArray("plain\r\n"));
+        QCOMPARE(log.indexOf(QStringLiteral("AUTH")), -1);
+        QCOMPARE(log.indexOf(QStringLiteral("PROT")), -1);
+        QVERIFY(log.indexOf(QStringLiteral("USER store")) >= 0);
+    }
+
+    void activeModeOverTlsWorksOrFailsAtOnce() {
+        const QString down = m_local.filePath(QStringLiteral("active.bin"));
+        m_tlsServer.writeFile(QStringLiteral("store/active.bin"), "active");
+        FtpClient ftp;
+        configure(ftp, m_tlsServer, true);
+        QCOMPARE(ftp.connectToServer(), 0);
+        ftp.setPassiveMode(false);
+        const int result = ftp.receiveFile(QStringLiteral("\\store\\active.bin"), 0, down);
+        if (FtpTls::activeModeProblem().isEmpty()) {
+            QCOMPARE(result, 0);
+        } else {
+            // Refused before it starts: that libcurl would wait for the inactivity limit.
+            QCOMPARE(result, FtpClient::ErrorNotBuiltIn);
+            QVERIFY(ftp.errorDescription().contains(QLatin1String("passive mode")));
+            QVERIFY(!QFile::exists(down));
+        }
+        ftp.disconnectFromServer();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFtpTls)
+#include "test_ftptls.moc"
