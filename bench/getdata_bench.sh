@@ -76,9 +76,9 @@ for n in export getdata ranged; do
 done
 
 bench_record "getdata, unordered" "${wall[getdata]}" mdb-export "${wall[export]}" \
-    "${rss[getdata]}" "${rss[export]}" 1.0 100 "issue 10" 0.5 64
+    "${rss[getdata]}" "${rss[export]}" 1.0 100 "stricter" 0.5 64
 bench_record "getdata, date range" "${wall[ranged]}" mdb-export "${wall[export]}" \
-    "${rss[ranged]}" "${rss[export]}" 1.0 100 "issue 10" 0.5 64
+    "${rss[ranged]}" "${rss[export]}" 1.0 100 "stricter" 0.5 64
 
 status=0
 echo

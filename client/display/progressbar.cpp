@@ -44,7 +44,6 @@ void setTextColour(QWidget* widget, const QColor& colour) {
 } // namespace
 
 void ProgressBar::CreateProgressBar(QWidget* window, int top, int left, int width, int height) {
-    m_window = window;
 
     m_outer = new QFrame(window);
     m_outer->setObjectName(QStringLiteral("fPicBoxBorder"));

@@ -34,7 +34,6 @@ public:
     QWidget* fill() const;
 
 private:
-    QPointer<QWidget> m_window;
     QPointer<QFrame> m_outer;
     QPointer<QFrame> m_inner;
     QPointer<QLabel> m_label;

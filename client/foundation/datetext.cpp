@@ -52,6 +52,25 @@ void appendTwoDigits(QByteArray& out, int value) {
     out.append(char('0' + value % 10));
 }
 
+// The 12-hour clock: "9:05:07 AM", or "9:05 AM" without the seconds.
+void appendClock(QByteArray& out, const QTime& time, bool withSeconds) {
+    const int hour12 = time.hour() % 12 == 0 ? 12 : time.hour() % 12;
+    appendNumber(out, hour12);
+    out.append(':');
+    appendTwoDigits(out, time.minute());
+    if (withSeconds) {
+        out.append(':');
+        appendTwoDigits(out, time.second());
+    }
+    out.append(time.hour() < 12 ? " AM" : " PM");
+}
+
+QString clockText(const QTime& time, bool withSeconds) {
+    QByteArray text;
+    appendClock(text, time, withSeconds);
+    return QString::fromLatin1(text);
+}
+
 int expandYear(int year, int digits) {
     if (digits > 2)
         return year;
@@ -65,12 +84,7 @@ QString shortDate(const QDate& date) {
 }
 
 QString longTime(const QTime& time) {
-    const int hour12 = time.hour() % 12 == 0 ? 12 : time.hour() % 12;
-    return QStringLiteral("%1:%2:%3 %4")
-        .arg(hour12)
-        .arg(time.minute(), 2, 10, QLatin1Char('0'))
-        .arg(time.second(), 2, 10, QLatin1Char('0'))
-        .arg(time.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM"));
+    return clockText(time, true);
 }
 
 QString logStamp(const QDateTime& when) {
@@ -103,21 +117,11 @@ void appendDateValue(QByteArray& out, const QDate& date, const QTime& time) {
         return;
     if (withDate)
         out.append(' ');
-    const int hour12 = time.hour() % 12 == 0 ? 12 : time.hour() % 12;
-    appendNumber(out, hour12);
-    out.append(':');
-    appendTwoDigits(out, time.minute());
-    out.append(':');
-    appendTwoDigits(out, time.second());
-    out.append(time.hour() < 12 ? " AM" : " PM");
+    appendClock(out, time, true);
 }
 
 QString hourMinute(const QTime& time) {
-    const int hour12 = time.hour() % 12 == 0 ? 12 : time.hour() % 12;
-    return QStringLiteral("%1:%2 %3")
-        .arg(hour12)
-        .arg(time.minute(), 2, 10, QLatin1Char('0'))
-        .arg(time.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM"));
+    return clockText(time, false);
 }
 
 bool parseDateTime(const QString& text, QDateTime* out) {

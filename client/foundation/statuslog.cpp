@@ -57,17 +57,12 @@ QStringListModel* StatusLog::model() const {
     return m_model;
 }
 
-void StatusLog::setFolder(const QString& folder) {
-    m_folder = folder;
-}
-
 void StatusLog::setClock(const Clock* clock) {
     m_clock = clock ? clock : &systemClock();
 }
 
 QString StatusLog::transactLogPath() const {
-    const QString folder = m_folder.isEmpty() ? Paths::programFolder() : m_folder;
-    return Paths::join(folder, QStringLiteral("transact.log"));
+    return Paths::inProgramFolder(QStringLiteral("transact.log"));
 }
 
 void WriteStatus(const QString& text) {

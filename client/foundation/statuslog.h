@@ -30,8 +30,7 @@ public:
 
     QStringListModel* model() const;
 
-    // For tests: the folder that holds transact.log (default: the program folder) and the clock.
-    void setFolder(const QString& folder);
+    // For tests: the clock of the line stamps.
     void setClock(const Clock* clock);
     QString transactLogPath() const;
 
@@ -39,7 +38,6 @@ private:
     void appendToList(const QString& text);
 
     QStringListModel* m_model;
-    QString m_folder;
     const Clock* m_clock;
     bool m_quiet = false;
     bool m_writeFailureShown = false;

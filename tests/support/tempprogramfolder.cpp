@@ -9,12 +9,10 @@
 
 TempProgramFolder::TempProgramFolder() {
     Paths::setProgramFolderForTesting(m_dir.path());
-    StatusLog::instance().setFolder(m_dir.path());
 }
 
 TempProgramFolder::~TempProgramFolder() {
     Paths::setProgramFolderForTesting(QString());
-    StatusLog::instance().setFolder(QString());
 }
 
 QString TempProgramFolder::path() const {
