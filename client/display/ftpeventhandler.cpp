@@ -72,7 +72,3 @@ void FtpEventHandler::onFtpReceivingFile() {
 void FtpEventHandler::onFtpSendingFile() {
     m_receiving = false;
 }
-
-void FtpEventHandler::onFtpScanningFolder(const QString& folder) {
-    WriteStatus(QStringLiteral("FTP Scanning Folder ") + folder);
-}

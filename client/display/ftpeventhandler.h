@@ -36,7 +36,6 @@ public slots:
     void onFtpCompleted();
     void onFtpReceivingFile();
     void onFtpSendingFile();
-    void onFtpScanningFolder(const QString& folder);
 
 signals:
     // The FTP operation under way has ended (completed, or the connection closed).

@@ -181,13 +181,12 @@ void TestProgressBar::eventsSetFlagsAndWriteLines() {
     QCOMPARE(done.count(), 1);
 
     d.handler.onFtpLogText("220 Service ready");
-    d.handler.onFtpScanningFolder("Data");
     QCOMPARE(done.count(), 1);
     d.handler.onFtpDisconnected();
     QCOMPARE(done.count(), 2);
 
     QCOMPARE(folder.logTexts("transact.log"),
-             QStringList({"220 Service ready", "FTP Scanning Folder Data", "FTP Disconnected"}));
+             QStringList({"220 Service ready", "FTP Disconnected"}));
     QCOMPARE(folder.logTexts("debugFTP.log"), QStringList({"220 Service ready"}));
 }
 
