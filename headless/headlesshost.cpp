@@ -32,10 +32,6 @@ QString HeadlessHost::programFolder() const {
     return m_programFolder;
 }
 
-bool HeadlessHost::passiveMode() const {
-    return true; // not read: the fallback tries passive, then active
-}
-
 void HeadlessHost::sleepMs(int ms) {
     QThread::msleep(ms);
 }
@@ -43,13 +39,3 @@ void HeadlessHost::sleepMs(int ms) {
 void HeadlessHost::pumpEvents() {
     QCoreApplication::processEvents();
 }
-
-void HeadlessHost::setPulse(bool) {}
-
-bool HeadlessHost::ftpDone() const {
-    return true;
-}
-
-void HeadlessHost::clearFtpDone() {}
-
-void HeadlessHost::processGetData(const QString&) {}

@@ -8,7 +8,7 @@ class FtpClient;
 class ZipComponent;
 
 // The transfer and mission procedures as vanelet runs them: no events handled, transfers end
-// when their call returns, passive mode with an active second try, no data extraction.
+// when their call returns, passive mode with an active second try.
 class HeadlessHost : public TransferHost {
 public:
     HeadlessHost(const QString& programFolder, StatusWriter& status);
@@ -19,13 +19,8 @@ public:
     FtpClient& ftp() override;
     ZipComponent& zip() override;
     QString programFolder() const override;
-    bool passiveMode() const override;
     void sleepMs(int ms) override;
     void pumpEvents() override;
-    void setPulse(bool on) override;
-    bool ftpDone() const override;
-    void clearFtpDone() override;
-    void processGetData(const QString& missionPath) override;
 
 private:
     QString m_programFolder;

@@ -89,6 +89,7 @@ void HeadlessSession::DispatchCommand(const QString& message) {
         m_host.writeStatus(QStringLiteral("Checking for AutoUpdate of Skyvane"));
         send(QStringLiteral("E10"));
     } else if (code == QLatin1String("E30")) {
+        // No data extraction runner: vanelet skips those missions.
         const bool ok = ProcessMissionPack(m_host, arg);
         send(ok ? QStringLiteral("E31") : QStringLiteral("E32"));
     } else if (code == QLatin1String("E37")) {

@@ -26,11 +26,11 @@ bool receivePack(TransferHost& host, const QString& packName, const QString& loc
         return false;
     }
     const QString remotePack = ftpAccount().storeFolder + QStringLiteral("\\") + packName;
-    const bool windowed = host.variant().waitForCompletion;
+    const TransferHost::Variant variant = host.variant();
 
-    host.clearFtpDone();
+    FtpSteps::clearFtpDone(host);
     int error = FtpSteps::receive(host, remotePack, localPack);
-    if (error == 0 && windowed) {
+    if (error == 0 && variant.transfersReturnAtOnce) {
         FtpSteps::waitForFtpDone(host);
         // The download reports its outcome when it ends; a missing pack must not pass.
         error = ftp.errorNumber();
@@ -42,7 +42,7 @@ bool receivePack(TransferHost& host, const QString& packName, const QString& loc
         host.writeStatus(QStringLiteral("Error Getting ") + packName);
         return false;
     }
-    if (windowed)
+    if (variant.disconnectPatiently)
         FtpSteps::disconnectLoop(host);
     return true;
 }
@@ -55,7 +55,8 @@ void emptyFolder(const QString& folder) {
 
 } // namespace
 
-bool ProcessMissionPack(TransferHost& host, const QString& packName) {
+bool ProcessMissionPack(TransferHost& host, const QString& packName,
+                        const GetDataRunner& runGetData) {
     const QString folder = host.programFolder();
     const QString localPack = Paths::join(folder, packName);
     if (QFileInfo::exists(localPack))
@@ -98,24 +99,26 @@ bool ProcessMissionPack(TransferHost& host, const QString& packName) {
     if (missions.isEmpty())
         return false;
 
-    const bool windowed = host.variant().waitForCompletion;
-    if (windowed)
-        host.setPulse(true);
+    // Missions may run long: keep-alives hold the session open meanwhile.
+    TransferWatch* watch = host.transferWatch();
+    if (watch)
+        watch->setPulse(true);
     bool result = false;
     try {
-        result = ProcessMissions(host, missions);
+        result = ProcessMissions(host, missions, runGetData);
     } catch (const std::exception& e) {
         // An error that stops the run before the return pack went back is a failure.
         host.writeStatus(QStringLiteral("Error in ProcessMissions error=") +
                          QString::fromLocal8Bit(e.what()));
         result = false;
     }
-    if (windowed)
-        host.setPulse(false);
+    if (watch)
+        watch->setPulse(false);
     return result;
 }
 
-bool ProcessMissions(TransferHost& host, const QStringList& missionNames) {
+bool ProcessMissions(TransferHost& host, const QStringList& missionNames,
+                     const GetDataRunner& runGetData) {
     const QString folder = host.programFolder();
     const QString missionData = MissionFiles::missionDataFolder(folder);
     const TransferHost::Variant variant = host.variant();
@@ -135,8 +138,8 @@ bool ProcessMissions(TransferHost& host, const QStringList& missionNames) {
                                                           QString(), MissionFiles::TypeBufferSize)
                                  .toLower();
         if (type == QLatin1String("getdata")) {
-            if (variant.runGetData)
-                host.processGetData(missionPath);
+            if (runGetData)
+                runGetData(missionPath);
         } else if (type == QLatin1String("getfile") || type == QLatin1String("sendfile")) {
             ProcessGetSendFile(host, missionPath);
         }

@@ -35,7 +35,9 @@ void WindowedProcedures::autoUpdateClient() {
 }
 
 bool WindowedProcedures::processMissionPack(const QString& packName) {
-    return ProcessMissionPack(*this, packName);
+    return ProcessMissionPack(*this, packName, [this](const QString& missionPath) {
+        ProcessGetData(missionPath, *this);
+    });
 }
 
 void WindowedProcedures::abortTransfers() {
@@ -53,7 +55,9 @@ void WindowedProcedures::writeStatus(const QString& text) {
 }
 
 TransferHost::Variant WindowedProcedures::variant() const {
-    return Variant();
+    Variant windowed;
+    windowed.passiveMode = clientSettings().passiveMode;
+    return windowed;
 }
 
 FtpClient& WindowedProcedures::ftp() {
@@ -68,16 +72,16 @@ QString WindowedProcedures::programFolder() const {
     return Paths::programFolder();
 }
 
-bool WindowedProcedures::passiveMode() const {
-    return clientSettings().passiveMode;
-}
-
 void WindowedProcedures::sleepMs(int ms) {
     QThread::msleep(ms);
 }
 
 void WindowedProcedures::pumpEvents() {
     QCoreApplication::processEvents();
+}
+
+TransferWatch* WindowedProcedures::transferWatch() {
+    return this;
 }
 
 void WindowedProcedures::setPulse(bool on) {
@@ -90,8 +94,4 @@ bool WindowedProcedures::ftpDone() const {
 
 void WindowedProcedures::clearFtpDone() {
     clientFlags().ftpDone = false;
-}
-
-void WindowedProcedures::processGetData(const QString& missionPath) {
-    ProcessGetData(missionPath, *this);
 }

@@ -10,7 +10,7 @@ class SessionClient;
 // The windowed client's transfers, self-update and Mission Packs: the FTP and zip components
 // of the main window (xftp, xzip), status lines through WriteStatus, waits that let window
 // events run so that keep-alives and the progress display keep going.
-class WindowedProcedures : public SessionProcedures, public TransferHost {
+class WindowedProcedures : public SessionProcedures, public TransferHost, public TransferWatch {
 public:
     explicit WindowedProcedures(SessionClient& session);
     ~WindowedProcedures() override;
@@ -28,13 +28,14 @@ public:
     FtpClient& ftp() override;
     ZipComponent& zip() override;
     QString programFolder() const override;
-    bool passiveMode() const override;
     void sleepMs(int ms) override;
     void pumpEvents() override;
+    TransferWatch* transferWatch() override;
+
+    // TransferWatch
     void setPulse(bool on) override;
     bool ftpDone() const override;
     void clearFtpDone() override;
-    void processGetData(const QString& missionPath) override;
 
 private:
     SessionClient& m_session;

@@ -20,7 +20,7 @@ void setLoginValues(FtpClient& ftp) {
 int transfer(TransferHost& host, const std::function<int()>& call) {
     FtpClient& ftp = host.ftp();
     if (!host.variant().passiveFallback) {
-        ftp.setPassiveMode(host.passiveMode());
+        ftp.setPassiveMode(host.variant().passiveMode);
         return call();
     }
     ftp.setPassiveMode(true);
@@ -33,7 +33,7 @@ int transfer(TransferHost& host, const std::function<int()>& call) {
 
 int login(TransferHost& host, Login kind) {
     FtpClient& ftp = host.ftp();
-    const bool windowed = host.variant().waitForCompletion;
+    const bool returnAtOnce = host.variant().transfersReturnAtOnce;
     int error = 0;
     switch (kind) {
     case Login::Upload:
@@ -43,14 +43,14 @@ int login(TransferHost& host, Login kind) {
         ftp.setTransferModeFlag(false);
         setLoginValues(ftp);
         error = ftp.connectToServer();
-        if (windowed)
+        if (returnAtOnce)
             ftp.setTransferModeFlag(true);
         break;
     case Login::PackDownload:
         setLoginValues(ftp);
         ftp.setTransferModeFlag(false);
         error = ftp.connectToServer();
-        if (windowed)
+        if (returnAtOnce)
             ftp.setTransferModeFlag(true);
         break;
     case Login::UpdateDownload:
@@ -71,12 +71,20 @@ int receive(TransferHost& host, const QString& remotePath, const QString& localP
 }
 
 void waitForFtpDone(TransferHost& host) {
-    while (!host.ftpDone()) {
-        host.setPulse(true);
+    TransferWatch* watch = host.transferWatch();
+    if (!watch)
+        return; // nothing reports the end: the transfer ended when its call returned
+    while (!watch->ftpDone()) {
+        watch->setPulse(true);
         host.sleepMs(10);
         host.pumpEvents();
     }
-    host.setPulse(false);
+    watch->setPulse(false);
+}
+
+void clearFtpDone(TransferHost& host) {
+    if (TransferWatch* watch = host.transferWatch())
+        watch->clearFtpDone();
 }
 
 void disconnectLoop(TransferHost& host) {

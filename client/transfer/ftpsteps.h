@@ -19,8 +19,11 @@ int login(TransferHost& host, Login kind);
 int send(TransferHost& host, const QString& localPath, const QString& remotePath);
 int receive(TransferHost& host, const QString& remotePath, const QString& localPath);
 
-// Windowed: repeat sleep 10 ms, let events run, until the component reported the end,
-// with keep-alives going out meanwhile.
+// Forgets the end of the last operation, before a transfer that reports its own.
+void clearFtpDone(TransferHost& host);
+
+// For a transfer that returned at once: repeat sleep 10 ms, let events run, until the
+// component reported the end, with keep-alives going out meanwhile.
 void waitForFtpDone(TransferHost& host);
 
 // While the control connection is open: disconnect, sleep 1000 ms, let events run.

@@ -1,10 +1,16 @@
 #include "client/transfer/transferhost.h"
 
+TransferWatch::~TransferWatch() = default;
+
 TransferHost::Variant TransferHost::headlessVariant() {
     Variant v;
-    v.waitForCompletion = false;
+    v.transfersReturnAtOnce = false;
+    v.disconnectPatiently = false;
     v.passiveFallback = true;
     v.pumpBeforeMission = false;
-    v.runGetData = false;
     return v;
+}
+
+TransferWatch* TransferHost::transferWatch() {
+    return nullptr;
 }

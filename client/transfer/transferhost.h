@@ -7,6 +7,19 @@
 class FtpClient;
 class ZipComponent;
 
+// How the windowed client follows a transfer under way: the component reports its end by an
+// event (FtpDone) while keep-alive messages hold the session open.
+class TransferWatch {
+public:
+    virtual ~TransferWatch();
+
+    // Keep-alive messages are due while set.
+    virtual void setPulse(bool on) = 0;
+    // The FTP operation under way has ended (set by the component's events).
+    virtual bool ftpDone() const = 0;
+    virtual void clearFtpDone() = 0;
+};
+
 // What the transfer and mission procedures need from the program that runs them. The windowed
 // client and the headless client each provide one; the procedures read the variation flags
 // instead of being written twice.
@@ -14,18 +27,21 @@ class TransferHost : public StatusWriter {
 public:
     // How the procedures differ between the two clients.
     struct Variant {
-        // Wait for the component's completion event (FtpDone) with keep-alives, then close the
-        // connection in a loop with pauses. Headless: transfers end when the call returns.
-        bool waitForCompletion = true;
-        // Headless: passive mode first, then once more in active mode; PassiveMode unused.
+        // After login the component's transfers return as soon as they are under way, and the
+        // procedures wait for FtpDone. Headless: transfers end when the call returns.
+        bool transfersReturnAtOnce = true;
+        // Close the connection in a loop with pauses (and pause after an upload). Headless: one
+        // disconnect.
+        bool disconnectPatiently = true;
+        // Headless: passive mode first, then once more in active mode.
         bool passiveFallback = false;
+        // The PassiveMode setting, used without the fallback.
+        bool passiveMode = true;
         // Windowed: let window events run before each mission.
         bool pumpBeforeMission = true;
-        // Headless skips data extraction missions.
-        bool runGetData = true;
     };
 
-    // The windowed client's variant is Variant(); this is vanelet's.
+    // The windowed client's variant is Variant() with its PassiveMode; this is vanelet's.
     static Variant headlessVariant();
 
     virtual Variant variant() const = 0;
@@ -34,19 +50,12 @@ public:
 
     // The folder of the programs (missions, packs and logs live there).
     virtual QString programFolder() const = 0;
-    // The PassiveMode setting.
-    virtual bool passiveMode() const = 0;
 
     // Blocking sleep of the thread, and "let pending window events run".
     virtual void sleepMs(int ms) = 0;
     virtual void pumpEvents() = 0;
 
-    // Keep-alive messages are due while set (windowed client).
-    virtual void setPulse(bool on) = 0;
-    // The FTP operation under way has ended (set by the component's events).
-    virtual bool ftpDone() const = 0;
-    virtual void clearFtpDone() = 0;
-
-    // Runs one data extraction mission (windowed client).
-    virtual void processGetData(const QString& missionPath) = 0;
+    // The windowed client's watch over its transfers; null when nothing waits for FtpDone and
+    // no session needs keep-alives (vanelet).
+    virtual TransferWatch* transferWatch();
 };

@@ -17,11 +17,11 @@ bool UploadFile(TransferHost& host, const QString& localPath, const QString& rem
     const QString remotePath =
         QStringLiteral("\\") + ftpAccount().storeFolder + QStringLiteral("\\") + remoteName;
     const QString uploadFrom = sourcePath.isEmpty() ? localPath : sourcePath;
-    const bool windowed = host.variant().waitForCompletion;
+    const TransferHost::Variant variant = host.variant();
 
-    host.clearFtpDone();
+    FtpSteps::clearFtpDone(host);
     int error = FtpSteps::send(host, uploadFrom, remotePath);
-    if (error == 0 && windowed) {
+    if (error == 0 && variant.transfersReturnAtOnce) {
         FtpSteps::waitForFtpDone(host);
         // A transfer that was under way when the call returned reports its end later; a
         // refusal then must not pass as success.
@@ -37,7 +37,7 @@ bool UploadFile(TransferHost& host, const QString& localPath, const QString& rem
         host.writeStatus(ftp.errorDescription());
     }
 
-    if (windowed) {
+    if (variant.disconnectPatiently) {
         FtpSteps::disconnectLoop(host);
         host.sleepMs(2000);
     } else {

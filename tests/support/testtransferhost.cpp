@@ -8,7 +8,7 @@
 
 TestTransferHost::TestTransferHost(const QString& programFolder, const Variant& variant)
     : m_folder(programFolder), m_variant(variant), m_ftp(new FtpClient), m_zip(new ZipComponent) {
-    if (m_variant.waitForCompletion) {
+    if (m_variant.transfersReturnAtOnce) {
         QObject::connect(m_ftp.get(), &FtpClient::FtpCompleted, [this] { m_ftpDone = true; });
         QObject::connect(m_ftp.get(), &FtpClient::FtpDisconnected, [this] { m_ftpDone = true; });
     }
@@ -44,14 +44,6 @@ QString TestTransferHost::programFolder() const {
     return m_folder;
 }
 
-bool TestTransferHost::passiveMode() const {
-    return m_passive;
-}
-
-void TestTransferHost::setPassiveMode(bool passive) {
-    m_passive = passive;
-}
-
 void TestTransferHost::sleepMs(int ms) {
     if (ms <= 10)
         QThread::msleep(ms);
@@ -61,6 +53,10 @@ void TestTransferHost::sleepMs(int ms) {
 
 void TestTransferHost::pumpEvents() {
     QCoreApplication::processEvents();
+}
+
+TransferWatch* TestTransferHost::transferWatch() {
+    return m_variant.transfersReturnAtOnce ? this : nullptr;
 }
 
 void TestTransferHost::setPulse(bool on) {
@@ -76,6 +72,6 @@ void TestTransferHost::clearFtpDone() {
     m_ftpDone = false;
 }
 
-void TestTransferHost::processGetData(const QString& missionPath) {
-    getDataMissions << missionPath;
+GetDataRunner TestTransferHost::getDataRecorder() {
+    return [this](const QString& missionPath) { getDataMissions << missionPath; };
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "client/missions/missionpack.h"
 #include "client/transfer/transferhost.h"
 
 #include <QStringList>
@@ -10,9 +11,9 @@ class FtpClient;
 class ZipComponent;
 
 // A host for the transfer and mission procedures in tests: real FTP and zip components, status
-// lines recorded, long pauses skipped. The windowed variant sets FtpDone from the component's
-// completion and disconnection events, as the main window does.
-class TestTransferHost : public TransferHost {
+// lines recorded, long pauses skipped. The windowed variant watches its transfers: it sets
+// FtpDone from the component's completion and disconnection events, as the main window does.
+class TestTransferHost : public TransferHost, public TransferWatch {
 public:
     TestTransferHost(const QString& programFolder, const Variant& variant);
     ~TestTransferHost() override;
@@ -25,25 +26,25 @@ public:
     FtpClient& ftp() override;
     ZipComponent& zip() override;
     QString programFolder() const override;
-    bool passiveMode() const override;
     void sleepMs(int ms) override;
     void pumpEvents() override;
+    TransferWatch* transferWatch() override;
+
     void setPulse(bool on) override;
     bool ftpDone() const override;
     void clearFtpDone() override;
-    void processGetData(const QString& missionPath) override;
 
-    void setPassiveMode(bool passive);
+    // Records the data extraction missions handed to it in getDataMissions.
+    GetDataRunner getDataRecorder();
 
     QStringList lines;
-    QStringList getDataMissions; // missions handed to processGetData
+    QStringList getDataMissions; // missions handed to the recorder
     int pulseTurns = 0;          // how often the keep-alive was switched on
     int skippedSleepMs = 0;      // pauses not slept
 
 private:
     QString m_folder;
     Variant m_variant;
-    bool m_passive = true;
     bool m_ftpDone = false;
     std::unique_ptr<FtpClient> m_ftp;
     std::unique_ptr<ZipComponent> m_zip;
