@@ -1,34 +1,35 @@
 #pragma once
 
-#include "client/session/protocol/wireformat.h"
-#include "client/session/retryschedule.h"
+#include "client/foundation/prompter.h"
+#include "client/session/commanddispatcher.h"
+#include "client/session/messagequeues.h"
+#include "client/session/sessionnetwork.h"
+#include "client/session/sessionsocket.h"
 
 #include <QAbstractSocket>
 #include <QObject>
-#include <QQueue>
 #include <QString>
-
-#include <functional>
+#include <QStringList>
 
 class Clock;
 class Dialler;
-class QTcpSocket;
 class SessionHost;
 class SessionProcedures;
 
-// The windowed client's side of the session with the Dockmere: bringing up the network and the
-// socket, retrying, the message queues and the command dispatcher. The main window's timers
-// drive it through the tick methods.
+// The windowed client's side of the session with the Dockmere. It joins four parts: the
+// network (dialling and retry), the socket and its watch, the message queues, and the command
+// dispatcher; the main window's timers drive them through the tick methods.
 class SessionClient : public QObject {
     Q_OBJECT
 public:
-    // Starts a program without waiting for it: (program, argument text). True when started.
-    using ProgramStarter = std::function<bool(const QString&, const QString&)>;
+    using ProgramStarter = CommandDispatcher::ProgramStarter;
 
     SessionClient(SessionHost* host, Dialler* dialler, QObject* parent = nullptr);
     ~SessionClient() override;
 
-    // Null gives the stand-in that reports the procedures as not available.
+    // An OK box through the running program's prompter (none in tests that set none).
+    static void inform(const QString& text, Prompter::Icon icon);
+
     void setProcedures(SessionProcedures* procedures);
     SessionProcedures& procedures() const;
     void setClock(const Clock* clock);
@@ -39,8 +40,6 @@ public:
     void Reconnect();
     bool DialConnection();
     void HangUpConnection();
-
-    // The retry chooser's OK: "0" ends the client, a number of minutes starts a wait.
     void chooseRetry(const QString& minutes);
 
     // Queues one outgoing message (site ID and code already in it, no terminator).
@@ -50,6 +49,10 @@ public:
     // Queues one incoming message.
     void spoolrequest(const QString& message);
     void DispatchCommand(const QString& message);
+    // Sends the registration at once, ahead of the queue. False with the reason in *error.
+    bool sendRegistration(QString* error);
+    // Closes the socket, hangs up what this client dialled and unloads the windows.
+    void endSession(bool unloadNoticeFirst);
     void closeSocket();
 
     // The main window's timers.
@@ -74,37 +77,13 @@ public:
 
 private:
     void networkPart(bool fromReconnect);
-    void giveUp(bool fromReconnect);
-    void connectSocket();
-    bool sendDirect(const QString& message, QString* error);
-    bool sendRegistration(QString* error);
-    void sendTransactLog();
-    void endSession(bool unloadNoticeFirst);
     void onConnected();
-    void onReadyRead();
-    void onBytesWritten();
-    void onErrorOccurred(QAbstractSocket::SocketError error);
-    QString timeOfDay() const;
+    void onSendFailed(const QString& message, const QString& error);
+    void reconnectOrQuit();
 
     SessionHost* m_host;
-    Dialler* m_dialler;
-    SessionProcedures* m_procedures;
-    const Clock* m_clock;
-    ProgramStarter m_startProgram;
-    QTcpSocket* m_socket;
-    QString m_remoteHost;
-    quint16 m_remotePort = 0;
-    WireFramer m_framer;
-
-    QQueue<QString> m_outQueue;
-    QQueue<QString> m_inQueue;
-    bool m_sendReady = false;
-    bool m_inBusy = false;
-    bool m_peerClosed = false; // the server closed the connection (state 8)
-    bool m_reconnectPending = false;
-    int m_reconnectTry = 0;
-
-    bool m_networkReady = false;
-    quintptr m_connectionHandle = 0;
-    RetrySchedule m_retry;
+    SessionNetwork m_network;
+    SessionSocket* m_socket;
+    MessageQueues m_queues;
+    CommandDispatcher m_dispatcher;
 };

@@ -1,0 +1,73 @@
+#include "client/session/messagequeues.h"
+
+#include "client/foundation/settings.h"
+#include "client/foundation/statuslog.h"
+#include "client/session/clientstate.h"
+#include "client/session/sessionsocket.h"
+
+MessageQueues::MessageQueues(SessionSocket& socket, Dispatch dispatch, SendFailed sendFailed)
+    : m_socket(socket), m_dispatch(std::move(dispatch)), m_sendFailed(std::move(sendFailed)) {}
+
+void MessageQueues::SendCommand(const QString& message) {
+    m_outQueue.enqueue(message);
+}
+
+void MessageQueues::spoolrequest(const QString& message) {
+    m_inQueue.enqueue(message);
+}
+
+void MessageQueues::markSendReady() {
+    m_sendReady = true;
+}
+
+void MessageQueues::sendTick() {
+    if (!m_sendReady || m_outQueue.isEmpty())
+        return;
+    m_sendReady = false;
+    if (m_socket.state() != QAbstractSocket::ConnectedState) {
+        // The connection is being rebuilt: the message waits for it instead of being lost.
+        // The registration that follows the reconnect opens the queue again.
+        return;
+    }
+    const QString message = m_outQueue.dequeue();
+    QString error;
+    if (!m_socket.send(message, &error))
+        m_sendFailed(message, error);
+}
+
+void MessageQueues::pulseTick() {
+    if (!clientFlags().pulseOn)
+        return;
+    // One keep-alive waiting is enough: while the connection is down they would pile up and
+    // hold back the real answers once it is back.
+    const QString keepAlive = clientSettings().siteId + QStringLiteral("E00");
+    if (!m_outQueue.contains(keepAlive))
+        SendCommand(keepAlive);
+}
+
+void MessageQueues::dispatchTick() {
+    if (m_inBusy || m_inQueue.isEmpty())
+        return;
+    m_inBusy = true;
+    const QString message = m_inQueue.head();
+    WriteDebugMessage(QStringLiteral("RECD ") + message, false);
+    m_dispatch(message);
+    m_inQueue.dequeue();
+    m_inBusy = false;
+}
+
+bool MessageQueues::sendReady() const {
+    return m_sendReady;
+}
+
+bool MessageQueues::inBusy() const {
+    return m_inBusy;
+}
+
+QStringList MessageQueues::pendingOutgoing() const {
+    return QStringList(m_outQueue.begin(), m_outQueue.end());
+}
+
+QStringList MessageQueues::pendingIncoming() const {
+    return QStringList(m_inQueue.begin(), m_inQueue.end());
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QQueue>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class SessionSocket;
+
+// The session's two message queues and the pace of their timers: outgoing messages go out one
+// at a time once the last one has left (clientspltimer), incoming ones are dispatched one at a
+// time (spltimer), and a keep-alive joins the outgoing queue each second while one is due
+// (tmrPulse).
+class MessageQueues {
+public:
+    // What the queues hand on: a received message to the dispatcher, and a message the socket
+    // refused (with the reason) to the session, which connects again.
+    using Dispatch = std::function<void(const QString& message)>;
+    using SendFailed = std::function<void(const QString& message, const QString& error)>;
+
+    MessageQueues(SessionSocket& socket, Dispatch dispatch, SendFailed sendFailed);
+
+    // Queues one outgoing message (site ID and code already in it, no terminator).
+    void SendCommand(const QString& message);
+    // Queues one incoming message.
+    void spoolrequest(const QString& message);
+    // The socket has sent everything written to it: the next message may go.
+    void markSendReady();
+
+    void dispatchTick(); // spltimer, 4 ms
+    void sendTick();     // clientspltimer, 750 ms
+    void pulseTick();    // tmrPulse, 1000 ms
+
+    bool sendReady() const;
+    bool inBusy() const;
+    QStringList pendingOutgoing() const;
+    QStringList pendingIncoming() const;
+
+private:
+    SessionSocket& m_socket;
+    Dispatch m_dispatch;
+    SendFailed m_sendFailed;
+    QQueue<QString> m_outQueue;
+    QQueue<QString> m_inQueue;
+    bool m_sendReady = false;
+    bool m_inBusy = false;
+};
