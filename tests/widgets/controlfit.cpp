@@ -35,13 +35,12 @@ QString describe(const QWidget* control, const QString& text, const QSize& neede
 
 // The part of a control that its window shows: the control cut by each of its parents.
 QRect visibleArea(const QWidget* control) {
+    const QWidget* window = control->window();
+    const QPoint origin = control->mapTo(window, QPoint());
     QRect area = control->rect();
-    for (const QWidget* parent = control->parentWidget(); parent && !control->isWindow();
-         parent = parent->parentWidget()) {
-        area &= QRect(parent->mapTo(control->window(), QPoint()) -
-                          control->mapTo(control->window(), QPoint()),
-                      parent->size());
-        if (parent->isWindow())
+    for (const QWidget* parent = control->parentWidget(); parent; parent = parent->parentWidget()) {
+        area &= QRect(parent->mapTo(window, QPoint()) - origin, parent->size());
+        if (parent == window)
             break;
     }
     return area;
