@@ -10,6 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
+source scripts/night_script.sh
 
 bash scripts/build.sh >/dev/null
 bin=$top/build/bin
@@ -59,31 +60,6 @@ write_ini() { # session port
     "$run/reports" "$run/reports-archive" "$run/prices"
 
 # --- one session -------------------------------------------------------------------------------
-night_script() { # version
-    cat <<SCRIPT
-ignore STORE12E00
-timeout 60
-expect STORE12E01store-secret
-send E011
-expect STORE12E02$1
-send E02
-expect STORE12E20
-send E20store12
-expect STORE12E21
-send E21ftp-secret
-expect STORE12E22
-send E22127.0.0.1:$ftpport
-expect STORE12E23
-send E23store12
-expect STORE12E10
-send E13
-expect STORE12E30default
-send E30night.zip
-timeout 600
-expect STORE12E31
-send E08
-SCRIPT
-}
 
 run_session() { # client name, script, client command...
     local client=$1 script=$2
@@ -120,11 +96,11 @@ run_session() { # client name, script, client command...
 }
 
 write_reports 1
-{ night_script 2.3.9015; echo "closed"; } >"$run/vanelet.script"
+{ night_script 2.3.9015 "$ftpport"; echo "closed"; } >"$run/vanelet.script"
 run_session vanelet "$run/vanelet.script" ./vanelet -log
 
 write_reports 2
-{ night_script 2.3.9018; printf 'expect STORE12E08\nsend E09\nclosed\n'; } >"$run/skyvane.script"
+{ night_script 2.3.9018 "$ftpport"; printf 'expect STORE12E08\nsend E09\nclosed\n'; } >"$run/skyvane.script"
 if [ -z "${DISPLAY:-}" ]; then export QT_QPA_PLATFORM=offscreen; fi
 run_session skyvane "$run/skyvane.script" ./skyvane
 
