@@ -86,8 +86,8 @@ struct WindowGallery::Parts {
     StoreDialupEntries dialupEntries;
     std::unique_ptr<FrmPass> pass;
     std::unique_ptr<FrmSetup> setup;
-    std::unique_ptr<LaunchSchedule> schedule;
     DetachedProcessStarter starter;
+    std::unique_ptr<LaunchSchedule> schedule;
     std::unique_ptr<FrmSplash> splash;
     std::unique_ptr<ExecutableSwap> swap;
     std::unique_ptr<frmUpdate> update;
