@@ -1,5 +1,7 @@
 #include "client/foundation/profilefile.h"
 
+#include "client/foundation/ansitext.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QStringList>
@@ -68,7 +70,7 @@ Location locate(const QList<QByteArray>& lines, const QString& section, const QS
     Location loc;
     bool inSection = false;
     for (int i = 0; i < lines.size(); ++i) {
-        const QString text = QString::fromLocal8Bit(lines[i]);
+        const QString text = AnsiText::decode(lines[i]);
         QString name;
         if (isSectionLine(text, &name)) {
             if (inSection)
@@ -138,14 +140,15 @@ bool writeString(const QString& path, const QString& section, const QString& key
     };
 
     if (loc.keyLine >= 0) {
-        const QString old = QString::fromLocal8Bit(lines[loc.keyLine]);
-        const QByteArray storedName = old.left(old.indexOf(QLatin1Char('='))).trimmed().toLocal8Bit();
-        lines[loc.keyLine] = storedName + '=' + value.toLocal8Bit();
+        const QByteArray& old = lines[loc.keyLine];
+        const QByteArray storedName = old.left(old.indexOf('=')).trimmed();
+        lines[loc.keyLine] = storedName + '=' + AnsiText::encode(value);
     } else if (loc.sectionLine >= 0) {
-        insertLine(loc.lastContent + 1, key.trimmed().toLocal8Bit() + '=' + value.toLocal8Bit());
+        insertLine(loc.lastContent + 1,
+                   AnsiText::encode(key.trimmed()) + '=' + AnsiText::encode(value));
     } else {
-        insertLine(lines.size(), '[' + section.trimmed().toLocal8Bit() + ']');
-        insertLine(lines.size(), key.trimmed().toLocal8Bit() + '=' + value.toLocal8Bit());
+        insertLine(lines.size(), '[' + AnsiText::encode(section.trimmed()) + ']');
+        insertLine(lines.size(), AnsiText::encode(key.trimmed()) + '=' + AnsiText::encode(value));
     }
 
     QByteArray data;

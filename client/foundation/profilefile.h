@@ -6,7 +6,7 @@
 // semantics of the Windows profile-string calls: section and key names match without regard to
 // case, blanks around names and values are trimmed, the first section and the first key of a
 // name win, a missing file or key gives the default, and the value is cut to the buffer size
-// minus one. Files are 8-bit text in the system code page with CR LF line ends.
+// minus one. Files are single-byte ANSI text (AnsiText) with CR LF line ends.
 namespace ProfileFile {
 
 // The value as the profile call leaves it in a buffer of bufferSize characters: at most

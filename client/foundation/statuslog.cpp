@@ -42,7 +42,7 @@ void StatusLog::appendToList(const QString& text) {
         rows = m_model->rowCount();
     }
     m_model->insertRows(rows, 1);
-    m_model->setData(m_model->index(rows), text);
+    m_model->setData(m_model->index(rows), visibleLine(text));
 }
 
 void StatusLog::setQuiet() {

@@ -1,5 +1,6 @@
 #include "client/missions/getdata.h"
 
+#include "client/foundation/ansitext.h"
 #include "client/foundation/conversions.h"
 #include "client/foundation/datetext.h"
 #include "client/foundation/paths.h"
@@ -11,6 +12,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+
+#include <algorithm>
 #include <exception>
 #include <vector>
 
@@ -32,16 +35,6 @@ QStringList splitList(const QString& text) {
 
 QString companionPath(const QString& missionPath, const char* extension) {
     return missionPath.left(missionPath.size() - 4) + QLatin1String(extension);
-}
-
-// .tsv files are in the system's 8-bit code page; where that is UTF-8 (every POSIX system
-// under Qt 6) the rows, which the reader gives in UTF-8, need no conversion.
-bool localEncodingIsUtf8() {
-    static const bool utf8 = [] {
-        const QString probe = QStringLiteral("\u00e9\u20ac");
-        return probe.toLocal8Bit() == probe.toUtf8();
-    }();
-    return utf8;
 }
 
 enum class Letter { Text, Number, Boolean };
@@ -226,8 +219,9 @@ bool GetData::writeRows(Mdb::Result& result, QFile& file, QDateTime* first, QDat
         }
         if (line.contains('\r'))
             line.replace("\r\n", " ");
-        if (!localEncodingIsUtf8())
-            line = QString::fromUtf8(line).toLocal8Bit();
+        // The reader gives UTF-8; the .tsv holds the same ANSI bytes on every platform.
+        if (std::any_of(line.cbegin(), line.cend(), [](char c) { return c & 0x80; }))
+            line = AnsiText::encode(QString::fromUtf8(line));
         line.append("\r\n");
         if (file.write(line) != line.size()) {
             reportError(QStringLiteral("cannot write %1: %2").arg(m_tsvPath, file.errorString()));

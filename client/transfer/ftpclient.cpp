@@ -1,5 +1,6 @@
 #include "client/transfer/ftpclient.h"
 
+#include "client/foundation/ansitext.h"
 #include "client/transfer/ftptls.h"
 
 #include <QEventLoop>
@@ -7,7 +8,6 @@
 #include <QSaveFile>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <QUrl>
 
 #include <curl/curl.h>
 
@@ -250,7 +250,7 @@ QByteArray FtpClient::remoteUrlPath(const QString& remotePath) {
     for (int i = 0; i < segments.size(); ++i) {
         if (i > 0)
             out += '/';
-        out += QUrl::toPercentEncoding(segments[i]);
+        out += AnsiText::encode(segments[i]).toPercentEncoding();
     }
     return out;
 }
@@ -389,8 +389,8 @@ bool FtpClient::prepareEasy(Operation& op) {
     QByteArray url = "ftp://" + hostAndPort(op.login.server, op.login.port);
     url += op.isTransfer() ? remoteUrlPath(op.remotePath) : QByteArray("/");
     curl_easy_setopt(easy, CURLOPT_URL, url.constData());
-    curl_easy_setopt(easy, CURLOPT_USERNAME, op.login.user.toUtf8().constData());
-    curl_easy_setopt(easy, CURLOPT_PASSWORD, op.login.password.toUtf8().constData());
+    curl_easy_setopt(easy, CURLOPT_USERNAME, AnsiText::encode(op.login.user).constData());
+    curl_easy_setopt(easy, CURLOPT_PASSWORD, AnsiText::encode(op.login.password).constData());
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, op.errorBuffer);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
@@ -602,7 +602,7 @@ void FtpClient::logProtocol(void* easy, bool outgoing, const char* data, size_t 
         const QString line = FtpTls::sessionLine(easy);
         queueEvent([this, line] { emit FtpLogText(line); });
     }
-    const QString text = QString::fromUtf8(data, int(size));
+    const QString text = AnsiText::decode(QByteArrayView(data, qsizetype(size)));
     for (QString line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         while (line.endsWith(QLatin1Char('\r')))
             line.chop(1);

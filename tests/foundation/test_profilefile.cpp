@@ -15,6 +15,7 @@ private slots:
     void writeCreatesFileAndSection();
     void writeAddsKeyAtEndOfSection();
     void trimdownStopsAtNulWithinLimit();
+    void everyHighByteComesBackUnchanged();
 };
 
 void TestProfileFile::missingFileGivesDefault() {
@@ -79,6 +80,26 @@ void TestProfileFile::trimdownStopsAtNulWithinLimit() {
     QCOMPARE(trimdown(QString(98, 'a') + QChar(0), 99), QString(98, 'a'));
     QCOMPARE(trimdown(QString(99, 'a') + QChar(0), 99), QString());
     QCOMPARE(trimdown(QString("no nul")), QString());
+}
+
+void TestProfileFile::everyHighByteComesBackUnchanged() {
+    QByteArray high;
+    for (int b = 0x80; b <= 0xff; ++b)
+        high += char(b);
+    TempProgramFolder folder;
+    folder.write("a.ini", "[s]\r\nk=" + high + "\r\nid=Caf\xe9\r\n");
+    const QString path = folder.file("a.ini");
+    const QString value = ProfileFile::readString(path, "s", "k", "", 500);
+    QCOMPARE(value.size(), 128);
+    QCOMPARE(ProfileFile::readString(path, "s", "id", "", 500), QString::fromUtf8("Caf\u00e9"));
+    QCOMPARE(value.at(0), QChar(0x20ac)); // Windows-1252, not U+FFFD
+    QVERIFY(ProfileFile::writeString(path, "s", "copy", value));
+    QVERIFY(folder.read("a.ini").endsWith("copy=" + high + "\r\n"));
+    // What the code page cannot hold is written as "?".
+    QVERIFY(
+        ProfileFile::writeString(path, "s", "other", QString::fromUtf8("\u0100\u4e2d\U0001F600!")));
+    QVERIFY(folder.read("a.ini").endsWith("other=??"
+                                          "?!\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestProfileFile)

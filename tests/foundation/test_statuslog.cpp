@@ -1,3 +1,4 @@
+#include "client/foundation/ansitext.h"
 #include "client/foundation/clock.h"
 #include "client/foundation/statuslog.h"
 #include "tests/support/tempprogramfolder.h"
@@ -12,6 +13,7 @@ private slots:
     void firstLineCreatesLogAndNextRunAppends();
     void quietWritesLogOnly();
     void emptyTextWritesStampOnly();
+    void eachStatusIsOneLineOfAnsiText();
     void listKeepsTheNewestLines();
     void unwritableLogIsReportedOnceAndRunGoesOn();
     void debugLinesSplitAtEight();
@@ -45,6 +47,23 @@ void TestStatusLog::firstLineCreatesLogAndNextRunAppends() {
              QByteArray("12/6/2026 9:53:13 AM :FTP Disconnected\r\n"
                         "1/15/2027 2:05:09 PM :Skyvane Terminated\r\n"));
     QCOMPARE(listOf(secondRun), QStringList{"Skyvane Terminated"});
+}
+
+void TestStatusLog::eachStatusIsOneLineOfAnsiText() {
+    TempProgramFolder folder;
+    ManualClock clock(QDateTime(QDate(2026, 12, 6), QTime(9, 53, 13)));
+    StatusLog log;
+    log.setClock(&clock);
+    // A server's text cannot forge a time-stamped line of its own.
+    log.writeStatus("Denied\r\n12/6/2026 9:53:13 AM :Send Complete\x01\t\x7f");
+    QByteArray high;
+    for (int b = 0x80; b <= 0xff; ++b)
+        high += char(b);
+    log.writeStatus(AnsiText::decode(high));
+    const QString shown = "Denied\\r\\n12/6/2026 9:53:13 AM :Send Complete\\x01\\t\\x7f";
+    QCOMPARE(folder.read("transact.log"), "12/6/2026 9:53:13 AM :" + shown.toLatin1() +
+                                              "\r\n12/6/2026 9:53:13 AM :" + high + "\r\n");
+    QCOMPARE(listOf(log).first(), shown);
 }
 
 void TestStatusLog::quietWritesLogOnly() {

@@ -84,8 +84,18 @@ void TestWireFormat::overLongCompleteMessageIsDropped() {
 
 void TestWireFormat::emptyMessageAndEightBitText() {
     WireFramer framer;
-    const QString name = QString::fromUtf8("E20Caf\xc3\xa9");
-    QCOMPARE(framer.feed("\x08" + name.toLocal8Bit() + "\x08"), QStringList({"", name}));
+    QCOMPARE(framer.feed("\x08"
+                         "E20Caf\xe9\x08"),
+             QStringList({"", QString::fromUtf8("E20Caf\u00e9")}));
+    // Every byte a file or the server may hold goes out again as it came.
+    QByteArray high;
+    for (int b = 0x80; b <= 0xff; ++b)
+        high += char(b);
+    const QStringList got = framer.feed("E21" + high + "\x08");
+    QCOMPARE(got.size(), 1);
+    QCOMPARE(got[0].size(), 3 + 128);
+    QCOMPARE(Wire::frame(got[0]), "E21" + high + "\x08");
+    QCOMPARE(Wire::frame(QString::fromUtf8("E21\u4e2d")), QByteArray("E21?\x08"));
 }
 
 void TestWireFormat::resetForgetsThePartialMessage() {

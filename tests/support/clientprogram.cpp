@@ -1,5 +1,6 @@
 #include "tests/support/clientprogram.h"
 
+#include "client/foundation/ansitext.h"
 #include "client/foundation/paths.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tests/support/testdata.h"
@@ -79,7 +80,7 @@ QString runningFolder(const TempProgramFolder& folder) {
 QStringList logTexts(const QByteArray& log) {
     static const QRegularExpression stamp(
         QStringLiteral("^\\d{1,2}/\\d{1,2}/\\d{4} \\d{1,2}:\\d{2}:\\d{2} [AP]M :"));
-    QString text = QString::fromLocal8Bit(log);
+    QString text = AnsiText::decode(log);
     if (text.endsWith(QLatin1String("\r\n")))
         text.chop(2);
     QStringList out;

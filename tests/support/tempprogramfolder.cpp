@@ -1,5 +1,6 @@
 #include "tests/support/tempprogramfolder.h"
 
+#include "client/foundation/ansitext.h"
 #include "client/foundation/paths.h"
 #include "client/foundation/statuslog.h"
 
@@ -35,7 +36,7 @@ QByteArray TempProgramFolder::read(const QString& name) const {
 }
 
 QStringList TempProgramFolder::lines(const QString& name) const {
-    QString text = QString::fromLocal8Bit(read(name));
+    QString text = AnsiText::decode(read(name));
     if (text.endsWith(QLatin1String("\r\n")))
         text.chop(2);
     if (text.isEmpty())

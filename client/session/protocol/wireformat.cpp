@@ -1,9 +1,11 @@
 #include "client/session/protocol/wireformat.h"
 
+#include "client/foundation/ansitext.h"
+
 namespace Wire {
 
 QByteArray frame(const QString& message) {
-    return message.toLocal8Bit() + Terminator;
+    return AnsiText::encode(message) + Terminator;
 }
 
 } // namespace Wire
@@ -24,7 +26,7 @@ QStringList WireFramer::feed(const QByteArray& data) {
         if (m_discarding)
             m_discarding = false;
         else
-            messages << QString::fromLocal8Bit(m_partial);
+            messages << AnsiText::decode(m_partial);
         m_partial.clear();
         start = end + 1;
     }
