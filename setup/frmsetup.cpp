@@ -11,15 +11,23 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 
 namespace {
 
 const QString windowTitleText = QStringLiteral("Skyvane Setup");
 
+// Every field becomes one line of skyvane.ini: a pasted line break would start another.
+QValidator* singleLineValidator(QObject* parent) {
+    return new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[^\\r\\n]*")),
+                                           parent);
+}
+
 QLineEdit* addTextBox(QWidget* parent, const char* name, const QRect& where) {
     auto* box = new QLineEdit(parent);
     box->setObjectName(QLatin1String(name));
     box->setGeometry(where);
+    box->setValidator(singleLineValidator(box));
     return box;
 }
 
@@ -81,6 +89,7 @@ void FrmSetup::buildControls() {
     m_cboConnections->setEditable(true);
     // A typed name is saved as typed; it does not become an entry of the list.
     m_cboConnections->setInsertPolicy(QComboBox::NoInsert);
+    m_cboConnections->setValidator(singleLineValidator(m_cboConnections));
     m_cboConnections->setGeometry(Twips::rect(1800, 1080, 2055, 315));
 
     m_chkUseLan = new QCheckBox(QStringLiteral("&Use LAN"), this);

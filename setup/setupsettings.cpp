@@ -62,6 +62,14 @@ SetupSettings ReadSettings(const QString& iniPath) {
 }
 
 bool WriteSettings(const QString& iniPath, const QList<SetupWrite>& writes, QString* error) {
+    // Checked before the first write, so that a refused value leaves the file as it was.
+    for (const SetupWrite& w : writes) {
+        if (!w.keep && ProfileFile::holdsLineBreak(w.value)) {
+            if (error)
+                *error = QStringLiteral("%1 holds a line break.").arg(w.key);
+            return false;
+        }
+    }
     for (const SetupWrite& w : writes) {
         if (w.keep)
             continue;

@@ -99,6 +99,10 @@ Location locate(const QList<QByteArray>& lines, const QString& section, const QS
 
 } // namespace
 
+bool holdsLineBreak(const QString& text) {
+    return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
+}
+
 QString readString(const QString& path, const QString& section, const QString& key,
                    const QString& defaultValue, int bufferSize) {
     bool exists = false;
@@ -120,6 +124,15 @@ QString readBuffer(const QString& path, const QString& section, const QString& k
 
 bool writeString(const QString& path, const QString& section, const QString& key,
                  const QString& value, QString* error) {
+    // A line break would end the line early and make the rest a line of its own.
+    for (const QString* text : {&section, &key, &value}) {
+        if (holdsLineBreak(*text)) {
+            if (error)
+                *error = QStringLiteral("A line break cannot be written to %1: [%2] %3")
+                             .arg(path, section, key);
+            return false;
+        }
+    }
     bool exists = false;
     QList<QByteArray> ends;
     QList<QByteArray> lines = readLines(path, &exists, &ends);

@@ -18,6 +18,9 @@ QString readBuffer(const QString& path, const QString& section, const QString& k
 QString readString(const QString& path, const QString& section, const QString& key,
                    const QString& defaultValue, int bufferSize);
 
+// True when text holds a CR or an LF, which no name or value of a profile file may hold.
+bool holdsLineBreak(const QString& text);
+
 // Sets key=value in section. Changes that one line in place (or adds it at the end of the
 // section, or adds the section at the end of the file, or creates the file) and leaves every
 // other byte of the file as it was. The file is replaced atomically, so a failed write never

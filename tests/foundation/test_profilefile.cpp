@@ -15,6 +15,7 @@ private slots:
     void writeCreatesFileAndSection();
     void writeAddsKeyAtEndOfSection();
     void trimdownStopsAtNulWithinLimit();
+    void lineBreaksAreNeverWritten();
     void everyHighByteComesBackUnchanged();
 };
 
@@ -80,6 +81,21 @@ void TestProfileFile::trimdownStopsAtNulWithinLimit() {
     QCOMPARE(trimdown(QString(98, 'a') + QChar(0), 99), QString(98, 'a'));
     QCOMPARE(trimdown(QString(99, 'a') + QChar(0), 99), QString());
     QCOMPARE(trimdown(QString("no nul")), QString());
+}
+
+void TestProfileFile::lineBreaksAreNeverWritten() {
+    TempProgramFolder folder;
+    const QByteArray before = "[system]\r\nServer=old.example\r\nPassiveMode=True\r\n";
+    folder.write("a.ini", before);
+    const QString path = folder.file("a.ini");
+    QString error;
+    QVERIFY(!ProfileFile::writeString(path, "system", "Server",
+                                      "central.example\r\nPassiveMode=False", &error));
+    QVERIFY(error.contains("line break"));
+    QVERIFY(!ProfileFile::writeString(path, "system", "Server", "a\nb"));
+    QVERIFY(!ProfileFile::writeString(path, "system", "Ser\rver", "a"));
+    QVERIFY(!ProfileFile::writeString(path, "sys\ntem", "Server", "a"));
+    QCOMPARE(folder.read("a.ini"), before);
 }
 
 void TestProfileFile::everyHighByteComesBackUnchanged() {

@@ -77,6 +77,7 @@ private slots:
     void longValuesSurviveASave();
     void listingProblemsStillOpenTheDialog();
     void failedSaveKeepsTheDialogOpen();
+    void lineBreaksNeverReachTheFile();
     void selectComboItem();
     void layoutAndTabOrder();
 };
@@ -263,6 +264,32 @@ void TestSetupWindows::failedSaveKeepsTheDialogOpen() {
     QCOMPARE(d.text("txtID"), QString("5"));
     QCOMPARE(d.prompter.asked().size(), 1);
     QVERIFY(d.prompter.asked()[0].text.startsWith("The settings could not be saved."));
+}
+
+void TestSetupWindows::lineBreaksNeverReachTheFile() {
+    const QByteArray before = "[system]\r\nServer=old.example\r\nPassiveMode=True\r\n";
+    Dialog d(before);
+    d.open();
+    // A paste with a line break is refused by the field, in every field.
+    const QString forged = "central.example\r\nPassiveMode=False";
+    for (const char* name :
+         {"txtID", "txtPass", "txtServer", "txtPort", "txtTimeToSend", "txtMin"}) {
+        QLineEdit* box = d.get<QLineEdit>(name);
+        const QString was = box->text();
+        box->insert(forged);
+        QCOMPARE(box->text(), was);
+    }
+    d.get<QComboBox>("cboConnections")->lineEdit()->insert("Modem\nX=1");
+    QVERIFY(!d.get<QComboBox>("cboConnections")->currentText().contains('\n'));
+
+    // Set from code around the field: the save says why and writes nothing.
+    d.get<QLineEdit>("txtID")->setText("12");
+    d.get<QLineEdit>("txtServer")->setText(forged);
+    d.click("cmdSave");
+    QVERIFY(d.window->isVisible());
+    QCOMPARE(d.prompter.asked().size(), 1);
+    QVERIFY(d.prompter.asked()[0].text.contains("Server holds a line break"));
+    QCOMPARE(d.folder.read("skyvane.ini"), before);
 }
 
 void TestSetupWindows::selectComboItem() {
