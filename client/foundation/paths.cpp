@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace Paths {
 
 namespace {
@@ -46,6 +48,14 @@ QString toNative(const QString& path) {
 
 bool isSeparator(QChar c) {
     return c == QLatin1Char('\\') || c == QLatin1Char('/');
+}
+
+bool isPlainFileName(const QString& name) {
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    const QString refused = QStringLiteral("\\/:*?\"<>|");
+    return std::none_of(name.begin(), name.end(),
+                        [&](QChar c) { return c.unicode() < 0x20 || refused.contains(c); });
 }
 
 QString executableName(const QString& program) {

@@ -57,6 +57,12 @@ void emptyFolder(const QString& folder) {
 
 bool ProcessMissionPack(TransferHost& host, const QString& packName,
                         const GetDataRunner& runGetData) {
+    // The server names the pack; a path would replace and delete files outside the folder.
+    if (!Paths::isPlainFileName(packName)) {
+        host.writeStatus(QStringLiteral("Mission Pack name refused, not a plain file name: ") +
+                         packName);
+        return false;
+    }
     const QString folder = host.programFolder();
     const QString localPack = Paths::join(folder, packName);
     if (QFileInfo::exists(localPack))

@@ -64,6 +64,8 @@ private slots:
     void wholeRoundReturnsResultsAndArchivesReports();
     void headlessRoundFallsBackToActiveAndSkipsGetData();
     void failuresOfTheReception_data();
+    void packNameThatIsNoPlainFileNameTouchesNothing_data();
+    void packNameThatIsNoPlainFileNameTouchesNothing();
     void failuresOfTheReception();
     void returnPackThatCannotBeMadeIsNotUploaded();
     void sendfileThatFailsKeepsItsArchiveForTheServer();
@@ -183,6 +185,34 @@ void TestMissionPack::headlessRoundFallsBackToActiveAndSkipsGetData() {
     QCOMPARE(host.pulseTurns, 0);
     QCOMPARE(host.skippedSleepMs, 0);
     QVERIFY(QFile::exists(storeFile("reports/r.txt"))); // no archiving asked
+}
+
+void TestMissionPack::packNameThatIsNoPlainFileNameTouchesNothing_data() {
+    QTest::addColumn<QString>("packName");
+    QTest::newRow("parent") << "../victim.zip";
+    QTest::newRow("parent, backslash") << "..\\victim.zip";
+    QTest::newRow("sub-folder") << "in/victim.zip";
+    QTest::newRow("drive") << "C:victim.zip";
+    QTest::newRow("dot dot") << "..";
+    QTest::newRow("empty") << "";
+}
+
+void TestMissionPack::packNameThatIsNoPlainFileNameTouchesNothing() {
+    QFETCH(QString, packName);
+    // The program folder is a sub-folder here, so that its parent is ours to watch.
+    const QString program = storeFile("program");
+    writeFile(storeFile("victim.zip"), "kept");
+    writeFile(program + "/in/victim.zip", "kept");
+    m_server->writeFile("victim.zip", TestZip::make({{"m.ini", mission("Type=teleport\r\n")}}));
+    serve("in/victim.zip", TestZip::make({{"m.ini", mission("Type=teleport\r\n")}}));
+
+    TestTransferHost host(program, TestTransferHost::windowed());
+    QVERIFY(!ProcessMissionPack(host, packName));
+    QCOMPARE(host.lines,
+             QStringList("Mission Pack name refused, not a plain file name: " + packName));
+    QCOMPARE(readFile(storeFile("victim.zip")), QByteArray("kept"));
+    QCOMPARE(readFile(program + "/in/victim.zip"), QByteArray("kept"));
+    QVERIFY(!QFile::exists(program + "/MissionData"));
 }
 
 void TestMissionPack::failuresOfTheReception_data() {
