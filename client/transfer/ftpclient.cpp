@@ -292,6 +292,10 @@ int FtpClient::receiveFile(const QString& remotePath, int, const QString& localP
     return startOperation(std::move(op));
 }
 
+bool FtpClient::isBusy() const {
+    return m_op != nullptr;
+}
+
 bool FtpClient::isConnected() {
     if (!m_op && m_connected && idleConnectionLost())
         connectionLost();

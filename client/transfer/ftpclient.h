@@ -80,6 +80,9 @@ public:
     // The local file is replaced only by a complete download; a failed one leaves it as it was.
     int receiveFile(const QString& remotePath, int reserved, const QString& localPath);
 
+    // True from the start of an operation until its outcome is in errorNumber().
+    bool isBusy() const;
+
     // True while the control connection is open. Noticing here that the server has closed it
     // fires FtpDisconnected.
     bool isConnected();

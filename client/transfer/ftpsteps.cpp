@@ -74,7 +74,9 @@ void waitForFtpDone(TransferHost& host) {
     TransferWatch* watch = host.transferWatch();
     if (!watch)
         return; // nothing reports the end: the transfer ended when its call returned
-    while (!watch->ftpDone()) {
+    // The flag alone is not enough: a lost idle login reports its disconnection inside the
+    // call that starts the transfer, before the transfer has even begun.
+    while (!watch->ftpDone() || host.ftp().isBusy()) {
         watch->setPulse(true);
         host.sleepMs(10);
         host.pumpEvents();

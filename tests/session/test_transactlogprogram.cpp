@@ -86,6 +86,7 @@ class TestTransactLogProgram : public QObject {
 private slots:
     void logGoesUpAndLinesOfTheUploadStay();
     void refusedUploadAnswersE28AndKeepsTheLog();
+    void loginGoneBeforeStorAnswersE28AndKeepsTheLog();
     void failedPackPreparationSendsTheLog();
     void majorFailureSendsTheLogAndStartsAgain();
 };
@@ -139,6 +140,27 @@ void TestTransactLogProgram::refusedUploadAnswersE28AndKeepsTheLog() {
     const qsizetype prepare = log.indexOf("Prepare Mission Pack Failed");
     QVERIFY(prepare > log.indexOf("Send Failed"));
     QCOMPARE(log.at(prepare + 1), QString("Sending Transact.log"));
+    QCOMPARE(log.mid(log.lastIndexOf("Send Failed")),
+             QStringList({"Send Failed", "Disconnecting from Dockmere Server", "Ending Session",
+                          "Skyvane Terminated"}));
+}
+
+void TestTransactLogProgram::loginGoneBeforeStorAnswersE28AndKeepsTheLog() {
+    Store store;
+    store.ftp.setDropAfterPwd(true);
+    QVERIFY(store.start("send E08\n"
+                        "expect STORE12E28\n"
+                        "send E09\n"
+                        "closed\n"));
+    QVERIFY2(ClientProgram::endsNormally(store.skyvane), qPrintable(store.failure()));
+    QVERIFY2(store.server.succeeded(), qPrintable(store.failure()));
+    QVERIFY(!store.ftp.exists("store12/transact.log"));
+
+    const QStringList log = store.folder.logTexts("transact.log");
+    QCOMPARE(log.mid(0, store.sessionLines().size() + 2), QStringList("Skyvane Terminated") +
+                                                              store.sessionLines() +
+                                                              QStringList("Sending Transact.log"));
+    QVERIFY(!log.contains(store.localLog() + " Sent Successfully"));
     QCOMPARE(log.mid(log.lastIndexOf("Send Failed")),
              QStringList({"Send Failed", "Disconnecting from Dockmere Server", "Ending Session",
                           "Skyvane Terminated"}));

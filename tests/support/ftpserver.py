@@ -8,6 +8,7 @@ Started with one argument, a JSON object:
   refusePassive   PASV and EPSV answer 502
   dropAfterLogin  seconds after a login when the server sends 421 and closes (absent: never)
   idleTimeout     seconds of silence after which the server sends 421 and closes
+  dropAfterPwd    the connection closes right after the reply to PWD, the last step of a login
   stallDownload   bytes after which a download stops moving (the data connection stays open)
   eagerEpsv       the EPSV reply is sent together with the reply to the CWD before it
   tls             {"folder"} offers AUTH TLS with a certificate for 127.0.0.1 made at start;
@@ -155,6 +156,12 @@ def main():
             if self.connected:
                 self.respond("421 Service not available, closing control connection.")
                 self.close_when_done()
+
+        def ftp_PWD(self, line):
+            FTPHandler.ftp_PWD(self, line)
+            if config.get("dropAfterPwd"):
+                # The reply has left; the close follows before the client can send again.
+                self.close()
 
         def ftp_PASV(self, line):
             if config.get("refusePassive"):

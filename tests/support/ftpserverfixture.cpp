@@ -41,6 +41,10 @@ void FtpServerFixture::setDropAfterLoginMs(int ms) {
     m_dropAfterLoginMs = ms;
 }
 
+void FtpServerFixture::setDropAfterPwd(bool drop) {
+    m_dropAfterPwd = drop;
+}
+
 void FtpServerFixture::setIdleTimeoutMs(int ms) {
     m_idleTimeoutMs = ms;
 }
@@ -76,6 +80,8 @@ bool FtpServerFixture::start() {
                        {QStringLiteral("users"), users},
                        {QStringLiteral("refusePassive"), m_refusePassive},
                        {QStringLiteral("eagerEpsv"), m_eagerEpsv}};
+    if (m_dropAfterPwd)
+        config.insert(QStringLiteral("dropAfterPwd"), true);
     if (m_dropAfterLoginMs >= 0)
         config.insert(QStringLiteral("dropAfterLogin"), m_dropAfterLoginMs / 1000.0);
     if (m_idleTimeoutMs >= 0)

@@ -25,6 +25,9 @@ public:
     void setRefusePassive(bool refuse);
     // This long after a login the server sends "421" and closes the connection.
     void setDropAfterLoginMs(int ms);
+    // Every connection closes right after its reply to PWD, the last step of a login: the
+    // client holds a login that is already gone.
+    void setDropAfterPwd(bool drop);
     // A control connection silent for this long gets "421" and is closed.
     void setIdleTimeoutMs(int ms);
     // Downloads send this many bytes and then nothing, keeping the data connection open.
@@ -71,6 +74,7 @@ private:
     bool m_refusePassive = false;
     int m_dropAfterLoginMs = -1;
     int m_idleTimeoutMs = -1;
+    bool m_dropAfterPwd = false;
     qint64 m_stallDownloadAfter = -1;
     bool m_eagerEpsv = false;
     Tls m_tls = Tls::Off;

@@ -1,6 +1,8 @@
 #include "client/foundation/clock.h"
 #include "client/foundation/logfile.h"
 #include "client/transfer/ftpaccount.h"
+#include "client/transfer/ftpclient.h"
+#include "client/transfer/ftpsteps.h"
 #include "client/transfer/transactlogupload.h"
 #include "tests/support/ftpserverfixture.h"
 #include "tests/support/tempprogramfolder.h"
@@ -30,6 +32,7 @@ private slots:
     void sendsWhatWasThereAndKeepsWhatCameLater();
     void refusedUploadKeepsEverything();
     void withoutRemovalTheLogStaysWhole();
+    void waitEndsWithTheTransferNotWithAnEarlierLoss();
 };
 
 void TestTransactLogUpload::sendsWhatWasThereAndKeepsWhatCameLater() {
@@ -88,6 +91,31 @@ void TestTransactLogUpload::withoutRemovalTheLogStaysWhole() {
     QVERIFY(UploadTransactLog(host, folder.file("transact.log"), false));
     QCOMPARE(folder.logTexts("transact.log").first(), QString("first"));
     QCOMPARE(folder.logTexts("transact.log").size(), 2);
+}
+
+void TestTransactLogUpload::waitEndsWithTheTransferNotWithAnEarlierLoss() {
+    TempProgramFolder folder;
+    FtpServerFixture server;
+    server.addUser("store", "secret");
+    server.setIdleTimeoutMs(300);
+    server.makeFolder("store7");
+    QVERIFY(server.start());
+    ftpAccount() = FtpAccount();
+    ftpAccount().server = server.address();
+    ftpAccount().user = "store";
+    ftpAccount().password = "secret";
+    const QByteArray content(2 * 1024 * 1024, 'x');
+    folder.write("big.log", content);
+
+    TestTransferHost host(folder.path(), TestTransferHost::windowed());
+    QCOMPARE(FtpSteps::login(host, FtpSteps::Login::Upload), 0);
+    QThread::msleep(1000); // the server drops the idle login meanwhile
+    // The loss is noticed, and reported, as the transfer starts; it logs in again.
+    host.clearFtpDone();
+    QCOMPARE(FtpSteps::send(host, folder.file("big.log"), "\\store7\\big.log"), 0);
+    FtpSteps::waitForFtpDone(host);
+    QCOMPARE(host.ftp().errorNumber(), 0);
+    QCOMPARE(server.readFile("store7/big.log"), content);
 }
 
 QTEST_GUILESS_MAIN(TestTransactLogUpload)
