@@ -1,7 +1,8 @@
 #!/bin/bash
 # Zips and unpacks a folder of a few hundred MB of mixed data with the client's zip component
 # and with Info-ZIP (zip -9, unzip), and prints wall time, peak memory and archive size.
-# Targets: within 1.2x of Info-ZIP's time, peak memory under 100 MB.
+# Targets: zipping in at most 0.55x of zip -9's time (the component deflates on every core),
+# unpacking in at most 0.8x of unzip's, peak memory under 100 MB.
 #
 #   bench/zip_bench.sh                 build into build-bench, ~300 MB of data, best of 3 runs
 #   BUILD_DIR=... SIZE_MB=... REPEAT=... WORK_DIR=... bench/zip_bench.sh   (see bench/common.sh)
@@ -88,17 +89,17 @@ diff -r "$DATA" "$WORK/out_info" >/dev/null || { echo "FAIL: Info-ZIP round trip
 size_info=$(( $(stat -c %s "$WORK/info.zip") / 1048576 ))
 size_ours=$(( $(stat -c %s "$WORK/ours.zip") / 1048576 ))
 status=0
-report() { # name ours_t info_t ours_kb info_kb
+report() { # name ours_t info_t ours_kb info_kb max_ratio
     local ratio verdict=ok
     ratio=$(awk "BEGIN {printf \"%.2f\", $2 / $3}")
-    if awk "BEGIN {exit !($2 > 1.2 * $3)}" || [ "$4" -ge 102400 ]; then verdict=MISSED; status=1; fi
+    if awk "BEGIN {exit !($2 > $6 * $3)}" || [ "$4" -ge 102400 ]; then verdict=MISSED; status=1; fi
     printf "%-7s ours %7.2f s %6d MB   Info-ZIP %7.2f s %6d MB   time ratio %s  %s\n" \
         "$1" "$2" $(( $4 / 1024 )) "$3" $(( $5 / 1024 )) "$ratio" "$verdict"
 }
-bench_record "zip, $DATA_MB MB folder" "$zt_ours" "zip -9" "$zt_info" "$zm_ours" "$zm_info" 1.2 100
-bench_record "unpack, $DATA_MB MB folder" "$ut_ours" unzip "$ut_info" "$um_ours" "$um_info" 1.2 100
+bench_record "zip, $DATA_MB MB folder" "$zt_ours" "zip -9" "$zt_info" "$zm_ours" "$zm_info" 0.55 100
+bench_record "unpack, $DATA_MB MB folder" "$ut_ours" unzip "$ut_info" "$um_ours" "$um_info" 0.8 100
 echo "Best of $REPEAT runs, peak resident memory:"
-report zip "$zt_ours" "$zt_info" "$zm_ours" "$zm_info"
-report unpack "$ut_ours" "$ut_info" "$um_ours" "$um_info"
+report zip "$zt_ours" "$zt_info" "$zm_ours" "$zm_info" 0.55
+report unpack "$ut_ours" "$ut_info" "$um_ours" "$um_info" 0.8
 echo "Archive size: ours $size_ours MB, Info-ZIP $size_info MB"
 exit $status

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config ninja-build
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libcurl4-openssl-dev libssl-dev libzip-dev
+  libcurl4-openssl-dev libssl-dev libzip-dev zlib1g-dev
   mdbtools mdbtools-dev libglib2.0-dev
   python3-pyftpdlib python3-openssl
   fonts-wine fonts-liberation2

@@ -2,29 +2,31 @@
 
 #include "client/foundation/filesearch.h"
 #include "client/foundation/paths.h"
+#include "client/transfer/paralleldeflate.h"
+#include "client/transfer/zipfilesource.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QThread>
 #include <QVector>
 
 #include <zip.h>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace {
 
 // Read and write in pieces of this size: archives and files can be hundreds of MB.
 constexpr qint64 ChunkSize = 256 * 1024;
-
-QByteArray fileSystemName(const QString& path) {
-#ifdef Q_OS_WIN
-    // libzip takes UTF-8 names on Windows and converts them itself.
-    return path.toUtf8();
-#else
-    return QFile::encodeName(path);
-#endif
-}
+// More threads than this gain nothing on the machines of a store and cost memory.
+constexpr int MaxThreads = 4;
 
 QString libzipText(int code) {
     zip_error_t error;
@@ -99,6 +101,147 @@ struct PlannedEntry {
     QString relative;
     bool folder;
 };
+
+struct PlannedFile {
+    const PlannedEntry* entry;
+    QString target;
+    zip_uint64_t compressedSize;
+};
+
+struct UnpackFailure {
+    ZipComponent::Result code = ZipComponent::Success;
+    QString text;
+};
+
+// Writes one file entry to its target; abort and stop are read between pieces.
+UnpackFailure unpackFile(zip_t* za, const PlannedFile& file, const QString& archive,
+                         QByteArray& buffer, const std::atomic<bool>& abort,
+                         const std::atomic<bool>& stop) {
+    const PlannedEntry& entry = *file.entry;
+    const QString& target = file.target;
+    zip_file_t* zf = zip_fopen_index(za, entry.index, 0);
+    if (!zf) {
+        const int code = zip_error_code_zip(zip_get_error(za));
+        return {code == ZIP_ER_READ ? ZipComponent::CannotReadFile : ZipComponent::ArchiveDamaged,
+                QStringLiteral("Cannot read entry \"%1\" of %2: %3")
+                    .arg(entry.stored, archive, QString::fromUtf8(zip_strerror(za)))};
+    }
+    // Written under a temporary name and renamed over the target only when complete.
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly)) {
+        zip_fclose(zf);
+        return {ZipComponent::CannotWriteFile,
+                QStringLiteral("Cannot write %1: %2").arg(target, out.errorString())};
+    }
+    for (;;) {
+        if (abort || stop) {
+            out.cancelWriting();
+            zip_fclose(zf);
+            return {ZipComponent::Aborted, QStringLiteral("The operation was aborted")};
+        }
+        const zip_int64_t got = zip_fread(zf, buffer.data(), zip_uint64_t(buffer.size()));
+        if (got < 0) {
+            const QString text = QString::fromUtf8(zip_file_strerror(zf));
+            out.cancelWriting();
+            zip_fclose(zf);
+            return {ZipComponent::ArchiveDamaged,
+                    QStringLiteral("Entry \"%1\" of %2 is damaged: %3")
+                        .arg(entry.stored, archive, text)};
+        }
+        if (got == 0)
+            break;
+        if (out.write(buffer.constData(), got) != got) {
+            const QString text = out.errorString();
+            out.cancelWriting();
+            zip_fclose(zf);
+            return {ZipComponent::CannotWriteFile,
+                    QStringLiteral("Cannot write %1: %2").arg(target, text)};
+        }
+    }
+    zip_fclose(zf);
+
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat_index(za, entry.index, 0, &stat) == 0 && (stat.valid & ZIP_STAT_MTIME)) {
+        // Flushed first, so that no later write moves the time again.
+        out.flush();
+        out.setFileTime(QDateTime::fromSecsSinceEpoch(qint64(stat.mtime)),
+                        QFileDevice::FileModificationTime);
+    }
+    if (!out.commit()) {
+        return {ZipComponent::CannotWriteFile,
+                QStringLiteral("Cannot write %1: %2").arg(target, out.errorString())};
+    }
+
+    zip_uint8_t system = 0;
+    zip_uint32_t attributes = 0;
+    if (zip_file_get_external_attributes(za, entry.index, 0, &system, &attributes) == 0 &&
+        system == ZIP_OPSYS_UNIX) {
+        // Keeps the executable bit of a new client; the owner may always replace it.
+        const quint32 mode = (attributes >> 16) & 0777;
+        if (mode != 0)
+            QFile::setPermissions(target, permissionsFromMode(mode | 0600));
+    }
+    return {};
+}
+
+// Unpacks the files on up to MaxThreads threads, the calling one included, each reading the
+// archive through its own handle (a libzip archive is not shared between threads); the biggest
+// entries go first so that no thread is left with a big one at the end. On failure the others
+// stop, and the failure of the earliest entry in the archive is the one reported.
+UnpackFailure unpackFiles(zip_t* za, const QString& archive, QVector<PlannedFile> files,
+                          const std::atomic<bool>& abort) {
+    std::stable_sort(files.begin(), files.end(), [](const PlannedFile& a, const PlannedFile& b) {
+        return a.compressedSize > b.compressedSize;
+    });
+    std::atomic<int> next{0};
+    std::atomic<bool> stop{false};
+    std::mutex mutex;
+    UnpackFailure failure;
+    zip_uint64_t failedIndex = ~zip_uint64_t(0);
+    auto record = [&](const UnpackFailure& f, zip_uint64_t index) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (index < failedIndex) {
+            failedIndex = index;
+            failure = f;
+        }
+        stop = true;
+    };
+    auto work = [&](zip_t* own) {
+        QByteArray buffer(int(ChunkSize), Qt::Uninitialized);
+        for (int i = next++; i < files.size() && !stop; i = next++) {
+            const UnpackFailure result = unpackFile(own, files[i], archive, buffer, abort, stop);
+            // A thread stopped because another one failed has nothing to report.
+            if (result.code != ZipComponent::Success &&
+                (result.code != ZipComponent::Aborted || abort))
+                record(result, files[i].entry->index);
+        }
+    };
+    if (abort)
+        return {ZipComponent::Aborted, QStringLiteral("The operation was aborted")};
+
+    const int threads =
+        std::max(1, std::min({QThread::idealThreadCount(), MaxThreads, int(files.size())}));
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads; ++t) {
+        helpers.emplace_back([&] {
+            int error = 0;
+            zip_t* own = openArchiveForReading(archive, &error);
+            if (!own) {
+                record({ZipComponent::CannotReadFile,
+                        QStringLiteral("Cannot open %1: %2").arg(archive, libzipText(error))},
+                       0);
+                return;
+            }
+            work(own);
+            zip_discard(own);
+        });
+    }
+    work(za);
+    for (std::thread& helper : helpers)
+        helper.join();
+    return failure;
+}
 
 } // namespace
 
@@ -236,17 +379,32 @@ qint16 ZipComponent::zip() {
     // old one only in zip_close, so a failure leaves no half-written archive behind.
     int openError = 0;
     zip_t* za =
-        zip_open(fileSystemName(archive).constData(), ZIP_CREATE | ZIP_TRUNCATE, &openError);
+        zip_open(libzipFileName(archive).constData(), ZIP_CREATE | ZIP_TRUNCATE, &openError);
     if (!za) {
         return fail(CannotWriteFile,
                     QStringLiteral("Cannot create %1: %2").arg(archive, libzipText(openError)));
     }
-    for (const QString& name : names) {
-        const QString path = Paths::join(base, name);
+    QStringList paths;
+    for (const QString& name : names)
+        paths << Paths::join(base, name);
+    // Deflating is what takes the time: every core takes files while zip_close copies the
+    // compressed data into the archive in order.
+    std::unique_ptr<ParallelDeflate> deflater;
+    if (deflate) {
+        deflater = std::make_unique<ParallelDeflate>(paths, m_level, m_abort);
+        if (!deflater->start(QFileInfo(archive).absolutePath())) {
+            zip_discard(za);
+            return fail(CannotWriteFile, deflater->failureText());
+        }
+    }
+    for (int i = 0; i < names.size(); ++i) {
+        const QString& name = names[i];
+        const QString& path = paths[i];
         zip_error_t error;
         zip_error_init(&error);
         zip_source_t* source =
-            zip_source_file_create(fileSystemName(path).constData(), 0, -1, &error);
+            deflater ? deflater->source(i, &error)
+                     : zip_source_file_create(libzipFileName(path).constData(), 0, -1, &error);
         if (!source) {
             const QString text = libzipText(&error);
             zip_error_fini(&error);
@@ -263,16 +421,22 @@ qint16 ZipComponent::zip() {
             return fail(CannotWriteFile,
                         QStringLiteral("Cannot add %1 to %2: %3").arg(name, archive, text));
         }
-        // The level is always passed: libzip reads 0 as its own default.
-        const zip_int32_t method = deflate ? ZIP_CM_DEFLATE : ZIP_CM_STORE;
-        if (zip_set_file_compression(za, zip_uint64_t(index), method,
-                                     deflate ? zip_uint32_t(m_level) : 0) != 0) {
+        // Deflated sources are copied as they are; stored ones are set to store.
+        if (!deflater && zip_set_file_compression(za, zip_uint64_t(index), ZIP_CM_STORE, 0) != 0) {
             const QString text = QString::fromUtf8(zip_strerror(za));
             zip_discard(za);
-            return fail(BadArguments, QStringLiteral("Cannot compress %1: %2").arg(name, text));
+            return fail(BadArguments, QStringLiteral("Cannot store %1: %2").arg(name, text));
         }
     }
     if (zip_close(za) != 0) {
+        if (deflater && deflater->failure() != ParallelDeflate::None) {
+            zip_discard(za);
+            const ParallelDeflate::Failure failure = deflater->failure();
+            return fail(failure == ParallelDeflate::Aborted      ? Aborted
+                        : failure == ParallelDeflate::ReadFailed ? CannotReadFile
+                                                                 : CannotWriteFile,
+                        deflater->failureText());
+        }
         zip_error_t* error = zip_get_error(za);
         const int code = zip_error_code_zip(error);
         const QString text = libzipText(error);
@@ -299,7 +463,7 @@ qint16 ZipComponent::unpack() {
         return fail(CannotReadFile, QStringLiteral("%1 is not a file").arg(archive));
 
     int openError = 0;
-    zip_t* za = zip_open(fileSystemName(archive).constData(), ZIP_RDONLY, &openError);
+    zip_t* za = openArchiveForReading(archive, &openError);
     if (!za) {
         const Result result = (openError == ZIP_ER_OPEN || openError == ZIP_ER_READ)
                                   ? CannotReadFile
@@ -351,7 +515,8 @@ qint16 ZipComponent::unpack() {
                     QStringLiteral("Cannot create folder %1: %2").arg(destination, folderError));
     }
 
-    QByteArray buffer(ChunkSize, Qt::Uninitialized);
+    // Folders first and in order; then the files, spread over the cores.
+    QVector<PlannedFile> files;
     for (const PlannedEntry& entry : planned) {
         const QString target = Paths::join(destination, Paths::toNative(entry.relative));
         const QString folder = entry.folder ? target : QFileInfo(target).absolutePath();
@@ -361,78 +526,16 @@ qint16 ZipComponent::unpack() {
         }
         if (entry.folder)
             continue;
-
-        zip_file_t* zf = zip_fopen_index(za, entry.index, 0);
-        if (!zf) {
-            const int code = zip_error_code_zip(zip_get_error(za));
-            const QString text = QString::fromUtf8(zip_strerror(za));
-            zip_discard(za);
-            return fail(code == ZIP_ER_READ ? CannotReadFile : ArchiveDamaged,
-                        QStringLiteral("Cannot read entry \"%1\" of %2: %3")
-                            .arg(entry.stored, archive, text));
-        }
-        // Written under a temporary name and renamed over the target only when complete.
-        QSaveFile out(target);
-        if (!out.open(QIODevice::WriteOnly)) {
-            zip_fclose(zf);
-            zip_discard(za);
-            return fail(CannotWriteFile,
-                        QStringLiteral("Cannot write %1: %2").arg(target, out.errorString()));
-        }
-        for (;;) {
-            if (m_abort) {
-                out.cancelWriting();
-                zip_fclose(zf);
-                zip_discard(za);
-                return fail(Aborted, QStringLiteral("The operation was aborted"));
-            }
-            const zip_int64_t got = zip_fread(zf, buffer.data(), zip_uint64_t(buffer.size()));
-            if (got < 0) {
-                const QString text = QString::fromUtf8(zip_file_strerror(zf));
-                out.cancelWriting();
-                zip_fclose(zf);
-                zip_discard(za);
-                return fail(ArchiveDamaged, QStringLiteral("Entry \"%1\" of %2 is damaged: %3")
-                                                .arg(entry.stored, archive, text));
-            }
-            if (got == 0)
-                break;
-            if (out.write(buffer.constData(), got) != got) {
-                const QString text = out.errorString();
-                out.cancelWriting();
-                zip_fclose(zf);
-                zip_discard(za);
-                return fail(CannotWriteFile,
-                            QStringLiteral("Cannot write %1: %2").arg(target, text));
-            }
-        }
-        zip_fclose(zf);
-
         zip_stat_t stat;
         zip_stat_init(&stat);
-        if (zip_stat_index(za, entry.index, 0, &stat) == 0 && (stat.valid & ZIP_STAT_MTIME)) {
-            // Flushed first, so that no later write moves the time again.
-            out.flush();
-            out.setFileTime(QDateTime::fromSecsSinceEpoch(qint64(stat.mtime)),
-                            QFileDevice::FileModificationTime);
-        }
-        if (!out.commit()) {
-            zip_discard(za);
-            return fail(CannotWriteFile,
-                        QStringLiteral("Cannot write %1: %2").arg(target, out.errorString()));
-        }
-
-        zip_uint8_t system = 0;
-        zip_uint32_t attributes = 0;
-        if (zip_file_get_external_attributes(za, entry.index, 0, &system, &attributes) == 0 &&
-            system == ZIP_OPSYS_UNIX) {
-            // Keeps the executable bit of a new client; the owner may always replace it.
-            const quint32 mode = (attributes >> 16) & 0777;
-            if (mode != 0)
-                QFile::setPermissions(target, permissionsFromMode(mode | 0600));
-        }
+        const bool sized =
+            zip_stat_index(za, entry.index, 0, &stat) == 0 && (stat.valid & ZIP_STAT_COMP_SIZE);
+        files.append({&entry, target, sized ? stat.comp_size : 0});
     }
+    const UnpackFailure failure = unpackFiles(za, archive, files, m_abort);
     zip_discard(za);
+    if (failure.code != Success)
+        return fail(failure.code, failure.text);
     return Success;
 }
 

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <atomic>
+
 // Packs and unpacks the zip archives of the missions, the return pack and the self-update.
 // Callers set the properties in a fixed order (archive, folder, mask, ZipFlagA, level, method,
 // ZipFlagB) and then call zip() or unpack(). The result is 0 on success, otherwise one of the
@@ -15,6 +17,9 @@
 // entry that would land outside the destination is refused before anything is written.
 // Archives and unpacked files are written under a temporary name in their folder and renamed
 // into place once complete, replacing a file of the same name.
+//
+// Both operations use every core (a single file is deflated on one) and return only when done,
+// like any call on the caller's thread; setAbort may be called from another thread meanwhile.
 class ZipComponent {
 public:
     enum Result : qint16 {
@@ -74,7 +79,7 @@ private:
     bool m_zipFlagB = false;
     qint32 m_level = 9;
     qint32 m_method = 8;
-    bool m_abort = false;
+    std::atomic<bool> m_abort{false};
 
     qint16 m_lastResult = Success;
     QString m_lastText;

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -105,6 +106,17 @@ QByteArray compressible(int size) {
     return data.left(size);
 }
 
+// Text that takes level 9 a while, unlike the repetitive rows above.
+QByteArray salesRows(int size, quint32 seed) {
+    QByteArray data;
+    while (data.size() < size) {
+        seed = seed * 1103515245u + 12345u;
+        data += QByteArray::number(seed % 100000) + "\tstore " + QByteArray::number(seed >> 20) +
+                "\t" + QByteArray::number((seed >> 8) % 9999) + "\r\n";
+    }
+    return data.left(size);
+}
+
 QByteArray noise(int size, quint32 seed) {
     QByteArray data(size, Qt::Uninitialized);
     for (int i = 0; i < size; ++i) {
@@ -129,6 +141,8 @@ private slots:
     void unwritableDestination();
     void existingArchiveIsReplaced();
     void abortStopsBothOperations();
+    void manyFilesKeepTheirOrderAndContent();
+    void abortWhileWorkingLeavesNothingBehind();
 };
 
 void TestZipComponent::folderRoundTrip() {
@@ -358,6 +372,85 @@ void TestZipComponent::abortStopsBothOperations() {
     QCOMPARE(unpackArchive(zip, dir.filePath("a.zip"), dir.filePath("out"), "*.*"),
              qint16(ZipComponent::Aborted));
     QVERIFY(!QFileInfo::exists(dir.filePath("out")));
+}
+
+void TestZipComponent::manyFilesKeepTheirOrderAndContent() {
+    // More files than threads, in sizes that finish out of order, one of them noise followed
+    // by text: stored blocks for the noise, compressed again for the text.
+    QTemporaryDir dir;
+    const QString base = dir.filePath("many");
+    QMap<QString, QByteArray> files;
+    for (int i = 0; i < 24; ++i)
+        files[QString("f%1.txt").arg(i, 2, 10, QChar('0'))] = compressible((i % 5) * 90000 + i);
+    files["mixed.bin"] = noise(1200000, 11) + compressible(5200000);
+    files["empty.txt"] = QByteArray();
+    for (auto it = files.begin(); it != files.end(); ++it)
+        writeFile(base + "/" + it.key(), it.value());
+
+    ZipComponent zip;
+    const QString archive = dir.filePath("many.zip");
+    QCOMPARE(zipFolder(zip, archive, base, "*.*"), qint16(0));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList({"many", "many.zip"}));
+    int error = 0;
+    zip_t* za = zip_open(QFile::encodeName(archive).constData(), ZIP_RDONLY, &error);
+    QVERIFY(za);
+    QStringList order;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(za, 0); ++i)
+        order << QString::fromUtf8(zip_get_name(za, zip_uint64_t(i), 0));
+    zip_stat_t st;
+    QCOMPARE(zip_stat(za, "mixed.bin", 0, &st), 0);
+    QVERIFY(st.comp_size < st.size);
+    zip_discard(za);
+    QStringList sorted = order;
+    sorted.sort(Qt::CaseInsensitive);
+    QCOMPARE(order, sorted);
+    QCOMPARE(order.size(), files.size());
+
+    const QString out = dir.filePath("out");
+    QCOMPARE(unpackArchive(zip, archive, out, "*.*"), qint16(0));
+    for (auto it = files.begin(); it != files.end(); ++it)
+        QCOMPARE(readFile(out + "/" + it.key()), it.value());
+}
+
+void TestZipComponent::abortWhileWorkingLeavesNothingBehind() {
+    QTemporaryDir dir;
+    const QString base = dir.filePath("big");
+    for (int i = 0; i < 4; ++i)
+        writeFile(base + QString("/part%1.tsv").arg(i), salesRows(6000000, quint32(i)));
+    ZipComponent zip;
+    const QString stored = dir.filePath("stored.zip");
+    zip.setMethod(0);
+    zip.setArchiveName(stored);
+    zip.setBaseFolder(base);
+    zip.setMask("*.*");
+    zip.setLevel(0);
+    QCOMPARE(zip.zip(), qint16(0));
+
+    // Set from another thread as soon as the work shows (the temporary files of packing, the
+    // destination folder of unpacking), while the component's threads are busy.
+    for (bool packing : {true, false}) {
+        zip.setAbort(false);
+        std::thread aborter([&] {
+            const QString sign = packing ? dir.path() : dir.filePath("out");
+            for (int i = 0; i < 10000; ++i) {
+                const QStringList seen =
+                    QDir(sign).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+                if (packing ? !seen.filter(".tmp").isEmpty() : QFileInfo::exists(sign))
+                    break;
+                QThread::msleep(1);
+            }
+            zip.setAbort(true);
+        });
+        const qint16 result = packing ? zipFolder(zip, dir.filePath("all.zip"), base, "*.*")
+                                      : unpackArchive(zip, stored, dir.filePath("out"), "*.*");
+        aborter.join();
+        QVERIFY2(result == ZipComponent::Aborted, packing ? "packing" : "unpacking");
+    }
+    // No archive, no temporary file, no half-written file.
+    QCOMPARE(tree(dir.path()),
+             QStringList({"big/", "big/part0.tsv", "big/part1.tsv", "big/part2.tsv",
+                          "big/part3.tsv", "out/", "stored.zip"}));
 }
 
 QTEST_GUILESS_MAIN(TestZipComponent)
