@@ -1,11 +1,11 @@
 #include "client/transfer/ftpclient.h"
 
 #include "client/foundation/ansitext.h"
+#include "client/foundation/replacingfile.h"
 #include "client/transfer/ftptls.h"
 
 #include <QEventLoop>
 #include <QFile>
-#include <QSaveFile>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -80,7 +80,7 @@ struct FtpClient::Operation {
     QString remotePath;
     QString localPath;
     QFile source;
-    QSaveFile target;
+    ReplacingFile target{QString()};
     char errorBuffer[CURL_ERROR_SIZE] = {};
     qint64 total = 0;
     qint64 now = 0;
@@ -350,7 +350,7 @@ int FtpClient::startOperation(std::unique_ptr<Operation> op) {
         op->total = op->source.size();
     } else if (op->kind == Kind::Download) {
         op->target.setFileName(op->localPath);
-        if (!op->target.open(QIODevice::WriteOnly))
+        if (!op->target.open())
             return fail(
                 ErrorWriteLocal,
                 tr("Cannot write local file %1: %2").arg(op->localPath, op->target.errorString()));

@@ -2,6 +2,7 @@
 
 #include "client/foundation/filesearch.h"
 #include "client/foundation/paths.h"
+#include "client/foundation/replacingfile.h"
 #include "client/transfer/paralleldeflate.h"
 #include "client/transfer/zipfilesource.h"
 
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QThread>
 #include <QVector>
 
@@ -127,8 +127,8 @@ UnpackFailure unpackFile(zip_t* za, const PlannedFile& file, const QString& arch
                     .arg(entry.stored, archive, QString::fromUtf8(zip_strerror(za)))};
     }
     // Written under a temporary name and renamed over the target only when complete.
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly)) {
+    ReplacingFile out(target);
+    if (!out.open()) {
         zip_fclose(zf);
         return {ZipComponent::CannotWriteFile,
                 QStringLiteral("Cannot write %1: %2").arg(target, out.errorString())};
@@ -164,9 +164,9 @@ UnpackFailure unpackFile(zip_t* za, const PlannedFile& file, const QString& arch
     zip_stat_init(&stat);
     if (zip_stat_index(za, entry.index, 0, &stat) == 0 && (stat.valid & ZIP_STAT_MTIME)) {
         // Flushed first, so that no later write moves the time again.
-        out.flush();
-        out.setFileTime(QDateTime::fromSecsSinceEpoch(qint64(stat.mtime)),
-                        QFileDevice::FileModificationTime);
+        out.device().flush();
+        out.device().setFileTime(QDateTime::fromSecsSinceEpoch(qint64(stat.mtime)),
+                                 QFileDevice::FileModificationTime);
     }
     if (!out.commit()) {
         return {ZipComponent::CannotWriteFile,

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryFile>
+
+// A file written under a temporary name beside its target and put in its place by commit(),
+// which replaces an existing file in one step: readers see the old file or the whole new one.
+// Unlike QSaveFile it does not wait for the data to reach the disk before the rename; that wait
+// cost downloads and unpacking as long as the writing itself, and the files written here (a
+// download, an unpacked entry) are fetched again after a power cut like everything else.
+// Without commit() the temporary file is removed and the target stays as it was.
+class ReplacingFile {
+public:
+    explicit ReplacingFile(const QString& target);
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    void setFileName(const QString& target);
+    QString fileName() const;
+    bool open();
+    qint64 write(const char* data, qint64 size);
+    // The file being written, for what QFileDevice offers (times, flush).
+    QFileDevice& device();
+    bool commit();
+    void cancelWriting();
+    QString errorString() const;
+
+private:
+    QString m_target;
+    QTemporaryFile m_file;
+    QString m_error;
+};

@@ -1,0 +1,77 @@
+#include "client/foundation/replacingfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+QStringList names(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+} // namespace
+
+class TestReplacingFile : public QObject {
+    Q_OBJECT
+private slots:
+    void commitReplacesKeepingPermissions();
+    void withoutCommitNothingChanges();
+};
+
+void TestReplacingFile::commitReplacesKeepingPermissions() {
+    QTemporaryDir dir;
+    const QString target = dir.filePath("pack.zip");
+    ReplacingFile fresh(target);
+    QVERIFY(fresh.open());
+    QCOMPARE(fresh.write("first", 5), qint64(5));
+    QVERIFY(fresh.commit());
+    QCOMPARE(readFile(target), QByteArray("first"));
+    // A new file is readable by others, not private like a temporary one.
+    QVERIFY(QFileInfo(target).permissions() & QFileDevice::ReadOther);
+
+    QFile::setPermissions(target,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    ReplacingFile second(target);
+    QVERIFY(second.open());
+    QCOMPARE(readFile(target), QByteArray("first"));
+    QCOMPARE(second.write("second", 6), qint64(6));
+    QVERIFY(second.commit());
+    QCOMPARE(readFile(target), QByteArray("second"));
+    QVERIFY(QFileInfo(target).permissions() & QFileDevice::ExeOwner);
+    QCOMPARE(names(dir.path()), QStringList({"pack.zip"}));
+}
+
+void TestReplacingFile::withoutCommitNothingChanges() {
+    QTemporaryDir dir;
+    const QString target = dir.filePath("down.bin");
+    QFile old(target);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("old");
+    old.close();
+    {
+        ReplacingFile cancelled(target);
+        QVERIFY(cancelled.open());
+        cancelled.write("half", 4);
+        cancelled.cancelWriting();
+        ReplacingFile dropped(target);
+        QVERIFY(dropped.open());
+        dropped.write("half", 4);
+    }
+    QCOMPARE(readFile(target), QByteArray("old"));
+    QCOMPARE(names(dir.path()), QStringList({"down.bin"}));
+
+    // A target in a missing folder fails at open, with a reason.
+    ReplacingFile nowhere(dir.filePath("missing/file.txt"));
+    QVERIFY(!nowhere.open());
+    QVERIFY(!nowhere.errorString().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestReplacingFile)
+#include "test_replacingfile.moc"
