@@ -84,3 +84,19 @@ bench_record() {
     local IFS=$'\t'
     echo "$*" >>"$BENCH_RESULTS"
 }
+
+# bench_record_value NAME VALUE UNIT MAX OURS_KB MAX_MB : one figure of ours against a fixed
+# target (at most MAX, in UNIT) instead of a tool; MAX empty for a figure without a target.
+bench_record_value() {
+    bench_record "$1" "$2" - "$3" "$5" - "$4" "$6"
+}
+
+# bench_grow_orders DATABASE COPIES : a copy of the test database whose Orders table holds
+# COPIES times its 830 rows more (bench/mdb-grow.c; 1204 copies give about 1,000,000 rows).
+bench_grow_orders() {
+    local grow="$BENCH_WORK/mdb-grow"
+    [ -x "$grow" ] || cc -O2 -o "$grow" "$BENCH_ROOT/bench/mdb-grow.c" $(pkg-config --cflags --libs libmdb)
+    cp "$BENCH_ROOT/tests/data/nwind.mdb" "$1"
+    chmod u+w "$1"
+    "$grow" "$1" Orders "$2"
+}

@@ -3,7 +3,8 @@
 # with the curl command-line tool, against the same local pyftpdlib server, and prints wall
 # time, MB/s and peak memory of each (best of REPEAT runs; the component's own figure excludes
 # the login). The component is driven directly, so none of the fixed pauses of the transfer
-# procedures are in its times. Targets: within 1.5x of curl's time, peak memory under 100 MB.
+# procedures are in its times. Targets: within 1.1x of curl's time both ways (1.5x over TLS),
+# peak memory under 100 MB.
 #
 #   bench/ftp_bench.sh                 build into build-bench, 200 MB, best of 3 runs
 #   BUILD_DIR=... SIZE_MB=... REPEAT=... MODE=active bench/ftp_bench.sh   (see bench/common.sh)
@@ -18,6 +19,9 @@ SIZE_MB=${SIZE_MB:-200}
 REPEAT=${REPEAT:-3}
 MODE=${MODE:-passive}
 TLS=${TLS:-0}
+# Plain FTP within 1.1x of curl; over TLS, where both sides spend the time in the same TLS
+# library, within 1.5x.
+[ "$TLS" = 1 ] && max_ratio=1.5 || max_ratio=1.1
 
 bench_install curl python3-pyftpdlib python3-openssl time
 bench_build ftpbench
@@ -123,13 +127,14 @@ for dir in up down; do
     ours=${best[comp_$dir]} theirs=${best[curl_$dir]} kb=${peak[comp_$dir]}
     ratio=$(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }')
     verdict=ok
-    if awk -v r="$ratio" -v k="$kb" 'BEGIN { exit !(r > 1.5 || k >= 102400) }'; then
+    if awk -v r="$ratio" -v m="$max_ratio" -v k="$kb" 'BEGIN { exit !(r > m || k >= 102400) }'; then
         verdict=MISSED
         status=1
     fi
     [ $dir = up ] && what=upload || what=download
     echo "$what: ${ratio}x curl's time, peak $((kb / 1024)) MB: $verdict"
     [ "$TLS" = 1 ] && what="$what over TLS"
-    bench_record "FTP $what, $SIZE_MB MB" "$ours" curl "$theirs" "$kb" "${peak[curl_$dir]}" 1.5 100
+    bench_record "FTP $what, $MODE, $SIZE_MB MB" "$ours" curl "$theirs" "$kb" "${peak[curl_$dir]}" \
+        "$max_ratio" 100
 done
 exit $status

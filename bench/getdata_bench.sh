@@ -32,10 +32,7 @@ bench_build getdata_bench
 getdata="$BUILD_DIR/bin/getdata_bench"
 
 echo "== growing Orders"
-cc -O2 -o "$work/mdb-grow" "$root/bench/mdb-grow.c" $(pkg-config --cflags --libs libmdb)
-cp "$root/tests/data/nwind.mdb" "$work/big.mdb"
-chmod u+w "$work/big.mdb"
-"$work/mdb-grow" "$work/big.mdb" Orders 1204
+bench_grow_orders "$work/big.mdb" 1204
 
 fields="OrderID,CustomerID,EmployeeID,OrderDate,RequiredDate,ShippedDate,ShipVia,Freight,ShipName,ShipAddress,ShipCity,ShipRegion,ShipPostalCode,ShipCountry"
 types="n,s,n,s,s,s,n,n,s,s,s,s,s,s"
