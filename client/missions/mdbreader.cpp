@@ -1,6 +1,7 @@
 #include "client/missions/mdbreader.h"
 
 #include "client/foundation/datetext.h"
+#include "client/missions/mdbpagefile.h"
 #include "client/missions/mdbpages.h"
 #include "client/missions/valuetext.h"
 
@@ -93,11 +94,21 @@ QString sqlName(const QString& written, const QString& what, QString* error) {
     return name;
 }
 
+// What an ordered result keeps of each row: 12 bytes, the date as day and second (a 64-bit
+// time would make it 16) and where the row lies (a row number of a page is below 256).
 struct RowKey {
-    qint64 when;
-    quint32 page;
-    quint16 row;
+    qint32 day;
+    qint32 seconds;
+    quint32 pageRow; // page << 8 | row: sorts as page, then row
+    quint32 page() const {
+        return pageRow >> 8;
+    }
+    int row() const {
+        return int(pageRow & 0xff);
+    }
 };
+// The row count of a table's definition may be damaged: no more room than this is set aside.
+constexpr size_t MaxReservedKeys = 16 * 1024 * 1024;
 
 // Pages of the table kept for reading rows again in date order: rows of neighbouring dates
 // tend to lie on pages read a moment ago, so a few megabytes save most of the reads.
@@ -206,11 +217,13 @@ int minimumSize(int type) {
 
 struct Database::Impl {
     MdbHandle* mdb = nullptr;
+    PageFile pages;
     std::function<void()> onPageRead;
 };
 
 struct Result::Impl {
     MdbHandle* mdb = nullptr;
+    PageFile* pages = nullptr; // null: libmdb reads each page
     MdbTableDef* table = nullptr;
     PageFormat format;
     std::function<void()> onPageRead;
@@ -269,10 +282,15 @@ struct Result::Impl {
 
     // Reads a page of the table into mdb->pg_buf; false (with the error) when it cannot be read
     // or is not one of the table's data pages.
-    bool loadPage(quint32 page) {
+    // With ahead (a scan in page order) the following pages are read at the same time.
+    bool loadPage(quint32 page, bool ahead) {
         if (onPageRead)
             onPageRead();
-        if (mdb_read_pg(mdb, page) != ssize_t(format.pageSize))
+        const bool read = pages ? pages->read(page, mdb->pg_buf, ahead)
+                                : mdb_read_pg(mdb, page) == ssize_t(format.pageSize);
+        if (pages && read)
+            mdb->cur_pg = page;
+        if (!read)
             return fail(
                 QStringLiteral("page %1 of table '%2' cannot be read").arg(page).arg(tableName()));
         if (!Pages::isDataPageOf(format, mdb->pg_buf, quint32(table->entry->table_pg)))
@@ -333,7 +351,7 @@ struct Result::Impl {
                             .arg(tableName())
                             .arg(next));
         scanPage = quint32(next);
-        if (!loadPage(scanPage))
+        if (!loadPage(scanPage, true))
             return false;
         rowsOnPage = Pages::rowCount(format, mdb->pg_buf);
         nextRow = 0;
@@ -396,39 +414,49 @@ struct Result::Impl {
     // rows of equal dates keep their stored order.
     bool collectKeys() {
         const int orderColumn = startColumn >= 0 ? startColumn : endColumn;
+        // Room for every row at once: a growing array would briefly need half as much again.
+        keys.reserve(std::min<size_t>(table->num_rows, MaxReservedKeys));
         quint32 page = 0;
         quint16 row = 0;
         while (scanNext(&page, &row)) {
             if (!matches())
                 continue;
+            if (row > 0xff || page > 0xffffff)
+                return damagedRow(row, page);
             StoredDate date;
             dateOf(orderColumn, &date);
-            keys.push_back(RowKey{timeLine(date), page, row});
+            keys.push_back(RowKey{qint32(date.day), date.seconds, page << 8 | row});
         }
         if (!error.isEmpty())
             return false;
-        std::stable_sort(keys.begin(), keys.end(),
-                         [](const RowKey& a, const RowKey& b) { return a.when < b.when; });
+        // Rows of equal dates keep their stored order, which is the order of page and row:
+        // sorting in place on all three needs no second array of keys as a stable sort does.
+        std::sort(keys.begin(), keys.end(), [](const RowKey& a, const RowKey& b) {
+            if (a.day != b.day)
+                return a.day < b.day;
+            return a.seconds != b.seconds ? a.seconds < b.seconds : a.pageRow < b.pageRow;
+        });
         return true;
     }
 
     // Puts the page of a key into mdb->pg_buf and cracks its row.
     bool fetch(const RowKey& key) {
-        if (mdb->cur_pg != key.page) {
+        const quint32 page = key.page();
+        const int row = key.row();
+        if (mdb->cur_pg != page) {
             if (!cache)
                 cache = std::make_unique<PageCache>(size_t(format.pageSize));
-            if (const unsigned char* copy = cache->find(key.page)) {
+            if (const unsigned char* copy = cache->find(page)) {
                 std::memcpy(mdb->pg_buf, copy, size_t(format.pageSize));
-                mdb->cur_pg = key.page;
-            } else if (loadPage(key.page)) {
-                cache->add(key.page, mdb->pg_buf);
+                mdb->cur_pg = page;
+            } else if (loadPage(page, false)) {
+                cache->add(page, mdb->pg_buf);
             } else {
                 return false;
             }
         }
-        if (key.row >= Pages::rowCount(format, mdb->pg_buf) ||
-            crackRow(key.row, key.page) != RowState::Present)
-            return damagedRow(key.row, key.page);
+        if (row >= Pages::rowCount(format, mdb->pg_buf) || crackRow(row, page) != RowState::Present)
+            return damagedRow(row, page);
         return true;
     }
 
@@ -490,9 +518,39 @@ struct Result::Impl {
         return true;
     }
 
+    // Text that is plain ASCII in either form is the same in UTF-8: most values are, and they
+    // need no character set conversion. False (nothing appended) for any other text.
+    bool appendPlainAscii(QByteArray& out, const char* data, size_t size) const {
+        const auto* b = reinterpret_cast<const unsigned char*>(data);
+        if (format.jet3 || (size >= 2 && b[0] == 0xff && b[1] == 0xfe)) {
+            // One byte per character (Jet 4's compressed form after its mark; a zero byte in
+            // it switches to two bytes per character).
+            const size_t from = format.jet3 ? 0 : 2;
+            for (size_t i = from; i < size; ++i) {
+                if (b[i] == 0 || b[i] >= 0x80)
+                    return false;
+            }
+            out.append(data + from, int(size - from));
+            return true;
+        }
+        if (size % 2 != 0)
+            return false;
+        const int start = out.size();
+        out.resize(start + int(size / 2));
+        char* to = out.data() + start;
+        for (size_t i = 0; i < size; i += 2) {
+            if (b[i] == 0 || b[i] >= 0x80 || b[i + 1] != 0) {
+                out.truncate(start);
+                return false;
+            }
+            *to++ = char(b[i]);
+        }
+        return true;
+    }
+
     // Text of the database (Jet 3 code page or Jet 4 UCS-2, maybe compressed) as UTF-8.
     void appendDatabaseText(QByteArray& out, const char* data, size_t size) {
-        if (size == 0)
+        if (size == 0 || appendPlainAscii(out, data, size))
             return;
         // UTF-8 takes at most three bytes for each byte of either form.
         const size_t capacity = size * 4 + 16;
@@ -661,6 +719,9 @@ bool Database::open(const QString& path, QString* error) {
         *error = QStringLiteral("the catalog of '%1' cannot be read").arg(path);
         return false;
     }
+    // Encrypted pages need libmdb's own reading, which decrypts them.
+    if (d->mdb->f->db_key == 0)
+        d->pages.open(path, int(d->mdb->fmt->pg_size));
     return true;
 }
 
@@ -673,6 +734,7 @@ bool Database::isOpen() const {
 }
 
 void Database::close() {
+    d->pages.close();
     if (d->mdb) {
         mdb_close(d->mdb);
         d->mdb = nullptr;
@@ -715,6 +777,7 @@ std::unique_ptr<Result> Database::execute(const Query& query, QString* error) {
 
     auto impl = std::make_unique<Result::Impl>();
     impl->mdb = d->mdb;
+    impl->pages = d->pages.isOpen() ? &d->pages : nullptr;
     impl->format.pageSize = int(d->mdb->fmt->pg_size);
     impl->format.rowCountOffset = d->mdb->fmt->row_count_offset;
     impl->format.jet3 = IS_JET3(d->mdb);
