@@ -34,7 +34,7 @@ bench_build() {
         cmake -S "$BENCH_ROOT" -B "$BUILD_DIR" -DSKYVANE_BUILD_BENCH=ON >/dev/null
     else
         cmake -S "$BENCH_ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-            -DSKYVANE_BUILD_BENCH=ON -DSKYVANE_BUILD_TESTS=OFF -DSKYVANE_BUILD_GUI=OFF >/dev/null
+            -DSKYVANE_BUILD_BENCH=ON -DSKYVANE_BUILD_TESTS=OFF >/dev/null
     fi
     cmake --build "$BUILD_DIR" -j2 --target "$@" >/dev/null
 }

@@ -5,11 +5,14 @@
 # targets. Takes a few minutes. Exit status 1 when a bench failed or missed its target.
 #
 #   bash bench/run.sh                       (as root when packages are missing)
-#   GETDATA_RUNS=3 ZIP_MB=300 ZIP_RUNS=2 FTP_MB=200 FTP_RUNS=10 bash bench/run.sh
+#   GETDATA_RUNS=3 ZIP_MB=300 ZIP_RUNS=2 FTP_MB=200 FTP_RUNS=10 IDLE_S=60 NIGHT_MB=300 \
+#       bash bench/run.sh
 #
 # The benches, each usable on its own: bench/getdata_bench.sh (getdata of a ~1,000,000-row table
 # against mdb-export), bench/zip_bench.sh (zip and unpack against Info-ZIP's zip -9 and unzip),
-# bench/ftp_bench.sh (FTP upload and download over loopback against the curl tool).
+# bench/ftp_bench.sh (FTP upload and download over loopback against the curl tool, passive and
+# active), bench/idle_bench.sh (a connected skyvane waiting: CPU over 60 s) and
+# bench/night_bench.sh (vanelet through a whole session with the big table and folder).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -25,9 +28,9 @@ bench_install time
 
 echo "== building the bench drivers into $BUILD_DIR"
 cmake -S "$root" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSKYVANE_BUILD_BENCH=ON \
-    -DSKYVANE_BUILD_TESTS=OFF -DSKYVANE_BUILD_GUI=OFF >/dev/null
-cmake --build "$BUILD_DIR" -j2 --target getdata_bench zipbench ftpbench skyvane sessionserver \
-    >/dev/null
+    -DSKYVANE_BUILD_TESTS=OFF >/dev/null
+cmake --build "$BUILD_DIR" -j2 --target getdata_bench zipbench ftpbench skyvane vanelet \
+    sessionserver >/dev/null
 
 results=$(mktemp)
 trap 'rm -f "$results"' EXIT
@@ -45,13 +48,14 @@ run_bench() { # NAME ROWS ENV=VALUE... SCRIPT
     env "$@" || true
     [ $(($(wc -l <"$results") - before)) -eq "$rows" ] || failed+=("$name")
 }
-run_bench getdata 2 RUNS="${GETDATA_RUNS:-3}" bash "$root/bench/getdata_bench.sh"
+run_bench getdata 8 RUNS="${GETDATA_RUNS:-3}" bash "$root/bench/getdata_bench.sh"
 run_bench zip 2 SIZE_MB="${ZIP_MB:-300}" REPEAT="${ZIP_RUNS:-2}" bash "$root/bench/zip_bench.sh"
 for mode in passive active; do
     run_bench "ftp $mode" 2 SIZE_MB="${FTP_MB:-200}" REPEAT="${FTP_RUNS:-10}" MODE=$mode \
         bash "$root/bench/ftp_bench.sh"
 done
 run_bench idle 1 WAIT_S="${IDLE_S:-60}" bash "$root/bench/idle_bench.sh"
+run_bench night 5 SIZE_MB="${NIGHT_MB:-300}" bash "$root/bench/night_bench.sh"
 
 load_end=$(cut -d' ' -f1-3 /proc/loadavg)
 echo
