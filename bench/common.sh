@@ -75,10 +75,9 @@ bench_peak_kb() {
     awk -F': ' '/Maximum resident set size/ {print $2}' "$1"
 }
 
-# bench_record NAME OURS_S TOOL TOOL_S OURS_KB TOOL_KB MAX_RATIO MAX_MB [GOAL GOAL_RATIO GOAL_MB]
+# bench_record NAME OURS_S TOOL TOOL_S OURS_KB TOOL_KB MAX_RATIO MAX_MB
 # Appends one comparison to $BENCH_RESULTS (when set): our best wall time and peak memory against
-# the tool's, and the highest time ratio (ours / tool) and peak memory that meet the target;
-# optionally a stricter goal with its name, ratio and memory.
+# the tool's, and the highest time ratio (ours / tool) and peak memory that meet the target.
 bench_record() {
     [ -n "${BENCH_RESULTS:-}" ] || return 0
     local IFS=$'\t'
