@@ -30,8 +30,9 @@ public:
     explicit frmMain(ClientApp* app);
     ~frmMain() override;
 
-    // The timers tick for the whole life of the window; tests leave them stopped and call the
-    // session's tick methods themselves.
+    // The timers tick for the whole life of the window, but for spltimer, which ticks only
+    // while received messages wait; tests leave them stopped and call the session's tick
+    // methods themselves.
     void startTimers();
 
     // The progress bar's place on this window, in pixels.
@@ -64,6 +65,7 @@ private:
     QTimer* addTimer(int intervalMs, void (SessionClient::*tick)());
 
     ClientApp* m_app;
+    bool m_timersStarted = false;
     QLabel* m_lblTitle;
     QListView* m_lstStatus;
     QGroupBox* m_frame1;

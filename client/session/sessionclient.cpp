@@ -145,6 +145,7 @@ void SessionClient::sendCode(const QString& codeAndArgument) {
 
 void SessionClient::spoolrequest(const QString& message) {
     m_queues.spoolrequest(message);
+    emit incomingWaiting(true);
 }
 
 void SessionClient::sendTick() {
@@ -162,6 +163,8 @@ void SessionClient::pulseTick() {
 
 void SessionClient::dispatchTick() {
     m_queues.dispatchTick();
+    if (m_queues.pendingIncoming().isEmpty())
+        emit incomingWaiting(false);
 }
 
 void SessionClient::DispatchCommand(const QString& message) {

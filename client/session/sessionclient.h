@@ -75,6 +75,10 @@ public:
     QStringList pendingIncoming() const;
     QAbstractSocket::SocketState socketState() const;
 
+signals:
+    // Received messages wait for dispatchTick (true), or the last one has been handled (false).
+    void incomingWaiting(bool waiting);
+
 private:
     void networkPart(bool fromReconnect);
     void onConnected();

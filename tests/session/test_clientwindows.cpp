@@ -104,6 +104,7 @@ private slots:
     // The status list runs first: a closed client leaves the status log quiet for good.
     void statusListShowsTheLinesAndSelectsTheNewest();
     void mainWindowControlsAndTimers();
+    void dispatchTimerRunsOnlyWhileMessagesWait();
     void sessionNameFromTheCommandLine_data();
     void sessionNameFromTheCommandLine();
     void startUpOrderAndSettingsProblems();
@@ -126,6 +127,37 @@ void TestClientWindows::statusListShowsTheLinesAndSelectsTheNewest() {
     QCOMPARE(list->model(), StatusLog::instance().model());
     QCOMPARE(shown.mid(shown.size() - client.log().size()), client.log());
     QCOMPARE(list->currentIndex().row(), shown.size() - 1);
+}
+
+void TestClientWindows::dispatchTimerRunsOnlyWhileMessagesWait() {
+    Client client;
+    client.start("LAN");
+    frmMain* main = client.app->mainWindow();
+    SessionClient& session = client.app->session();
+    main->startTimers();
+    // Idle: the send, keep-alive, socket and retry timers keep their pace; dispatch sleeps.
+    for (QTimer* timer :
+         {main->tmrPulse(), main->clientspltimer(), main->socktimer(), main->tmrRetrySec()})
+        QVERIFY(timer->isActive());
+    QVERIFY(!main->spltimer()->isActive());
+
+    // Two messages arrive: the 4 ms timer runs until both are handled, one per tick.
+    session.spoolrequest("E98");
+    session.spoolrequest("E99");
+    QVERIFY(main->spltimer()->isActive());
+    QCOMPARE(main->spltimer()->interval(), 4);
+    session.dispatchTick();
+    QVERIFY(main->spltimer()->isActive());
+    QCOMPARE(session.pendingIncoming(), QStringList({"E99"}));
+    session.dispatchTick();
+    QVERIFY(session.pendingIncoming().isEmpty());
+    QVERIFY(!main->spltimer()->isActive());
+
+    // A message received later is handled by the timer itself, within its 4 ms.
+    session.spoolrequest("E97");
+    QTRY_VERIFY_WITH_TIMEOUT(session.pendingIncoming().isEmpty(), 5000);
+    QVERIFY(!main->spltimer()->isActive());
+    QVERIFY(client.log().join('\n').contains("unknown Command:E97"));
 }
 
 void TestClientWindows::mainWindowControlsAndTimers() {
