@@ -32,6 +32,14 @@ QString HeadlessHost::programFolder() const {
     return m_programFolder;
 }
 
+FtpTlsSettings HeadlessHost::ftpTls() const {
+    return m_ftpTls;
+}
+
+void HeadlessHost::setFtpTls(const FtpTlsSettings& tls) {
+    m_ftpTls = tls;
+}
+
 void HeadlessHost::sleepMs(int ms) {
     QThread::msleep(ms);
 }

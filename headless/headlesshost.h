@@ -19,12 +19,16 @@ public:
     FtpClient& ftp() override;
     ZipComponent& zip() override;
     QString programFolder() const override;
+    FtpTlsSettings ftpTls() const override;
     void sleepMs(int ms) override;
     void pumpEvents() override;
+
+    void setFtpTls(const FtpTlsSettings& tls);
 
 private:
     QString m_programFolder;
     StatusWriter& m_status;
     std::unique_ptr<FtpClient> m_FtpObject;
     std::unique_ptr<ZipComponent> m_ZipObject;
+    FtpTlsSettings m_ftpTls;
 };

@@ -15,5 +15,6 @@ HeadlessSettings LoadHeadlessSettings(const QString& iniPath, QStringList* probl
         if (problems)
             *problems << settingProblem("Port", port, "55555");
     }
+    s.ftpTls = readFtpTlsSettings(iniPath, problems);
     return s;
 }

@@ -29,6 +29,7 @@ static void StartHeadless() {
     }
     if (settings.connectionKind != QLatin1String("LAN"))
         return;
+    host.setFtpTls(settings.ftpTls);
 
     clsConnection connection(settings.serverHost, settings.serverPort, settings.siteId,
                              settings.sitePassword, log);

@@ -102,6 +102,9 @@ void FrmSetup::buildControls() {
     m_txtServer = addTextBox(this, "txtServer", Twips::rect(1740, 1860, 2295, 285));
     addFieldLabel(QStringLiteral("Port:"), Twips::rect(660, 2220, 975, 255));
     m_txtPort = addTextBox(this, "txtPort", Twips::rect(1740, 2220, 1335, 285));
+    m_chkFtpTls = new QCheckBox(QStringLiteral("FTP over &TLS"), this);
+    m_chkFtpTls->setObjectName(QStringLiteral("chkFtpTls"));
+    m_chkFtpTls->setGeometry(Twips::rect(3240, 2220, 1695, 285));
 
     addLine(this, 180, 2640, 5100);
 
@@ -127,8 +130,9 @@ void FrmSetup::buildControls() {
     m_cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     m_cmdCancel->setGeometry(Twips::rect(780, 5220, 1695, 495));
 
-    QWidget* order[] = {m_txtID,   m_txtPass,       m_cboConnections, m_chkUseLan, m_txtServer,
-                        m_txtPort, m_txtTimeToSend, m_txtMin,         m_cmdSave,   m_cmdCancel};
+    QWidget* order[] = {m_txtID,     m_txtPass, m_cboConnections, m_chkUseLan,
+                        m_txtServer, m_txtPort, m_chkFtpTls,      m_txtTimeToSend,
+                        m_txtMin,    m_cmdSave, m_cmdCancel};
     for (size_t i = 1; i < sizeof order / sizeof order[0]; ++i)
         setTabOrder(order[i - 1], order[i]);
     m_txtID->setFocus();
@@ -185,6 +189,7 @@ void FrmSetup::loadWindow() {
     m_txtMin->setText(m_settings.retry.shown);
     m_txtServer->setText(m_settings.server.shown);
     m_txtPort->setText(m_settings.port.shown);
+    m_chkFtpTls->setChecked(m_settings.ftpTls);
 
     chkUseLanClick();
     m_loadedUseLan = m_chkUseLan->isChecked();
@@ -228,6 +233,10 @@ void FrmSetup::cmdSaveClick() {
         field(QStringLiteral("Retry"), m_txtMin->text(), m_settings.retry),
         field(QStringLiteral("Server"), m_txtServer->text(), m_settings.server),
         field(QStringLiteral("Port"), m_txtPort->text(), m_settings.port),
+        // Written only when changed: an absent key or a value of another spelling stays.
+        SetupWrite{QStringLiteral("FtpTls"),
+                   m_chkFtpTls->isChecked() ? QStringLiteral("True") : QStringLiteral("False"),
+                   m_chkFtpTls->isChecked() == m_settings.ftpTls},
     };
     QString error;
     if (!WriteSettings(m_iniPath, writes, &error)) {

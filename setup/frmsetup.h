@@ -50,6 +50,7 @@ private:
     QLineEdit* m_txtPass = nullptr;
     QComboBox* m_cboConnections = nullptr;
     QCheckBox* m_chkUseLan = nullptr;
+    QCheckBox* m_chkFtpTls = nullptr;
     QLineEdit* m_txtServer = nullptr;
     QLineEdit* m_txtPort = nullptr;
     QLabel* m_label7 = nullptr;

@@ -58,6 +58,7 @@ SetupSettings ReadSettings(const QString& iniPath) {
     s.retry = readValue(iniPath, QStringLiteral("Retry"), QStringLiteral("15"));
     s.retry.shown = wholeNumberText(s.retry.shown, std::numeric_limits<qint16>::min(),
                                     std::numeric_limits<qint16>::max());
+    s.ftpTls = readFtpTlsSettings(iniPath, nullptr).enabled;
     return s;
 }
 

@@ -20,13 +20,14 @@ struct SetupSettings {
     SetupValue port;       // decimal digits, or the stored text when it is not a whole number
     SetupValue timeToSend; // "h:nn AMPM", or the stored text when it is not a time of day
     SetupValue retry;      // decimal digits, or the stored text when it is not a whole number
+    bool ftpTls = false;   // FtpTls as the clients read it
 };
 
 // The dialog's reader looks at the first 99 characters of each 500-character buffer.
 constexpr int SetupTrimLimit = 99;
 
-// Reads ID, Pass, Connection, Server, Port, TimeToSend and Retry from section "system" of the
-// settings file at iniPath, with the dialog's defaults.
+// Reads ID, Pass, Connection, Server, Port, TimeToSend, Retry and FtpTls from section "system"
+// of the settings file at iniPath, with the dialog's defaults.
 SetupSettings ReadSettings(const QString& iniPath);
 
 // How a stored Port, Retry and TimeToSend are shown.

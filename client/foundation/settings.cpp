@@ -2,8 +2,12 @@
 
 #include "client/foundation/conversions.h"
 #include "client/foundation/datetext.h"
+#include "client/foundation/paths.h"
 #include "client/foundation/profilefile.h"
 #include "client/foundation/trimdown.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 ClientSettings& clientSettings() {
     static ClientSettings settings;
@@ -20,6 +24,23 @@ QString readSettingsKey(const QString& iniPath, const char* section, const char*
 QString settingProblem(const char* key, const QString& value, const char* defaultValue) {
     return QStringLiteral("Setting %1 in skyvane.ini is not valid (\"%2\"), using %3")
         .arg(QString::fromLatin1(key), value, QString::fromLatin1(defaultValue));
+}
+
+FtpTlsSettings readFtpTlsSettings(const QString& iniPath, QStringList* problems) {
+    FtpTlsSettings s;
+    const QString tls = readSettingsKey(iniPath, "system", "FtpTls", "False");
+    if (!Convert::toBoolean(tls, &s.enabled)) {
+        s.enabled = true;
+        if (problems)
+            *problems << settingProblem("FtpTls", tls, "True");
+    }
+    QString caFile = readSettingsKey(iniPath, "system", "FtpCaFile", "").trimmed();
+    if (!caFile.isEmpty()) {
+        caFile.replace(QLatin1Char('\\'), QLatin1Char('/')); // written by people: either separator
+        s.caFile = Paths::toNative(
+            QDir::cleanPath(QFileInfo(iniPath).absoluteDir().absoluteFilePath(caFile)));
+    }
+    return s;
 }
 
 void LoadSettings(const QString& iniPath, ClientSettings* out, QStringList* problems) {
@@ -48,6 +69,8 @@ void LoadSettings(const QString& iniPath, ClientSettings* out, QStringList* prob
     const QString retry = readSettingsKey(iniPath, "system", "Retry", "15");
     if (!Convert::toInt16(retry, &s.retry) && problems)
         *problems << settingProblem("Retry", retry, "15");
+
+    s.ftpTls = readFtpTlsSettings(iniPath, problems);
 
     s.posPaths[0] = readSettingsKey(iniPath, "tabulon", "POSdrvrPath", "");
     s.posPaths[1] = readSettingsKey(iniPath, "tabulon", "DBFPath", "");

@@ -4,6 +4,12 @@
 #include <QStringList>
 #include <QTime>
 
+// FTP over TLS, read the same way by both clients from section "system".
+struct FtpTlsSettings {
+    bool enabled = false; // FtpTls
+    QString caFile;       // FtpCaFile, absolute; empty: the system's trust store
+};
+
 // The values of skyvane.ini as the windowed client reads them once at start.
 struct ClientSettings {
     QString siteId;       // system/ID
@@ -15,6 +21,7 @@ struct ClientSettings {
     qint16 defaultNumDaysToReProcess = 3;
     QTime timeToSend = QTime(0, 0);
     qint16 retry = 15; // minutes between dial retries
+    FtpTlsSettings ftpTls;
     // Driver path, data path, alternate data path, an always empty fourth text, reports path.
     QString posPaths[5];
 };
@@ -31,6 +38,11 @@ QString readSettingsKey(const QString& iniPath, const char* section, const char*
 
 // The status line for a value that cannot be read as its type and keeps its default.
 QString settingProblem(const char* key, const QString& value, const char* defaultValue);
+
+// Reads FtpTls and FtpCaFile; a relative FtpCaFile is taken from the folder of iniPath. A FtpTls
+// that is neither true nor false switches TLS on, so that a typing error never sends the
+// passwords in clear text, and appends a line naming the value to *problems.
+FtpTlsSettings readFtpTlsSettings(const QString& iniPath, QStringList* problems);
 
 // Reads every key of skyvane.ini at iniPath in order into *out. A value that cannot be converted
 // to its type keeps the key's default; a line naming the key and the value is appended to

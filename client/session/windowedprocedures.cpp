@@ -72,6 +72,10 @@ QString WindowedProcedures::programFolder() const {
     return Paths::programFolder();
 }
 
+FtpTlsSettings WindowedProcedures::ftpTls() const {
+    return clientSettings().ftpTls;
+}
+
 void WindowedProcedures::sleepMs(int ms) {
     QThread::msleep(ms);
 }

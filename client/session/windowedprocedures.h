@@ -28,6 +28,7 @@ public:
     FtpClient& ftp() override;
     ZipComponent& zip() override;
     QString programFolder() const override;
+    FtpTlsSettings ftpTls() const override;
     void sleepMs(int ms) override;
     void pumpEvents() override;
     TransferWatch* transferWatch() override;

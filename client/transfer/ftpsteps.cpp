@@ -9,7 +9,11 @@
 namespace FtpSteps {
 
 namespace {
-void setLoginValues(FtpClient& ftp) {
+void setLoginValues(TransferHost& host) {
+    FtpClient& ftp = host.ftp();
+    const FtpTlsSettings tls = host.ftpTls();
+    ftp.setTls(tls.enabled);
+    ftp.setCaFile(tls.caFile);
     const FtpAccount& account = ftpAccount();
     ftp.setServerAddress(account.server);
     ftp.setUserName(account.user);
@@ -41,20 +45,20 @@ int login(TransferHost& host, Login kind) {
         host.sleepMs(10);
         host.pumpEvents();
         ftp.setTransferModeFlag(false);
-        setLoginValues(ftp);
+        setLoginValues(host);
         error = ftp.connectToServer();
         if (returnAtOnce)
             ftp.setTransferModeFlag(true);
         break;
     case Login::PackDownload:
-        setLoginValues(ftp);
+        setLoginValues(host);
         ftp.setTransferModeFlag(false);
         error = ftp.connectToServer();
         if (returnAtOnce)
             ftp.setTransferModeFlag(true);
         break;
     case Login::UpdateDownload:
-        setLoginValues(ftp);
+        setLoginValues(host);
         error = ftp.connectToServer();
         ftp.setTransferModeFlag(false);
         break;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "client/foundation/settings.h"
 #include "client/foundation/statuswriter.h"
 
 #include <QString>
@@ -50,6 +51,8 @@ public:
 
     // The folder of the programs (missions, packs and logs live there).
     virtual QString programFolder() const = 0;
+    // The FtpTls and FtpCaFile settings.
+    virtual FtpTlsSettings ftpTls() const = 0;
 
     // Blocking sleep of the thread, and "let pending window events run".
     virtual void sleepMs(int ms) = 0;

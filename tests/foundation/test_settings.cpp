@@ -13,6 +13,8 @@ private slots:
     void connectionIsKeptAsWritten();
     void badValueFallsBackAndNamesTheKey_data();
     void badValueFallsBackAndNamesTheKey();
+    void ftpTlsKeys_data();
+    void ftpTlsKeys();
 };
 
 void TestSettings::missingFileGivesDefaults() {
@@ -138,6 +140,38 @@ void TestSettings::badValueFallsBackAndNamesTheKey() {
     QCOMPARE(s.retry, defaults.retry);
     QCOMPARE(s.siteId, QString("77"));
     QCOMPARE(s.posPaths[4], QString("q"));
+}
+
+void TestSettings::ftpTlsKeys_data() {
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<QString>("caFile"); // relative to the program folder
+    QTest::addColumn<bool>("problem");
+    QTest::newRow("absent") << QByteArray() << false << QString() << false;
+    QTest::newRow("on, CA beside the programs")
+        << QByteArray("FtpTls=True\r\nFtpCaFile=certs\\office.pem\r\n") << true
+        << "certs/office.pem" << false;
+    QTest::newRow("off") << QByteArray("FtpTls=false\r\n") << false << QString() << false;
+    // A typing error must not send the passwords in clear text.
+    QTest::newRow("unreadable") << QByteArray("FtpTls=yes\r\n") << true << QString() << true;
+}
+
+void TestSettings::ftpTlsKeys() {
+    QFETCH(QByteArray, lines);
+    QFETCH(bool, enabled);
+    QFETCH(QString, caFile);
+    QFETCH(bool, problem);
+    TempProgramFolder folder;
+    folder.write("skyvane.ini", "[system]\r\n" + lines);
+    ClientSettings s;
+    QStringList problems;
+    LoadSettings(folder.file("skyvane.ini"), &s, &problems);
+    QCOMPARE(s.ftpTls.enabled, enabled);
+    QCOMPARE(s.ftpTls.caFile,
+             caFile.isEmpty() ? QString() : QDir::toNativeSeparators(folder.file(caFile)));
+    QCOMPARE(problems.size(), problem ? 1 : 0);
+    if (problem)
+        QVERIFY(problems[0].contains("FtpTls") && problems[0].contains("yes"));
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

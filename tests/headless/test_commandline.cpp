@@ -45,15 +45,20 @@ void TestHeadlessCommandLine::settingsDefaultsAndBadPort() {
     HeadlessSettings s = LoadHeadlessSettings(folder.file("skyvane.ini"), &problems);
     QCOMPARE(s.connectionKind, QString("LAN"));
     QCOMPARE(s.serverPort, 55555);
+    QVERIFY(!s.ftpTls.enabled);
     QVERIFY(problems.isEmpty());
 
-    folder.write("skyvane.ini", "[system]\r\nID=7\r\nConnection=lan\r\nPort=abc\r\n");
+    // FtpTls and FtpCaFile as skyvane reads them.
+    folder.write("skyvane.ini", "[system]\r\nID=7\r\nConnection=lan\r\nPort=abc\r\n"
+                                "FtpTls=True\r\nFtpCaFile=office.pem\r\n");
     s = LoadHeadlessSettings(folder.file("skyvane.ini"), &problems);
     QCOMPARE(s.siteId, QString("7"));
     QCOMPARE(s.connectionKind, QString("lan"));
     QCOMPARE(s.serverPort, 55555);
     QCOMPARE(problems.size(), 1);
     QVERIFY(problems[0].contains("abc"));
+    QVERIFY(s.ftpTls.enabled);
+    QCOMPARE(s.ftpTls.caFile, QDir::toNativeSeparators(folder.file("office.pem")));
 }
 
 QTEST_GUILESS_MAIN(TestHeadlessCommandLine)

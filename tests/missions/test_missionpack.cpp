@@ -2,6 +2,7 @@
 #include "client/missions/filemissions.h"
 #include "client/missions/missionpack.h"
 #include "client/transfer/ftpaccount.h"
+#include "client/transfer/ftpclient.h"
 #include "client/transfer/zipcomponent.h"
 #include "tests/support/ftpserverfixture.h"
 #include "tests/support/tempprogramfolder.h"
@@ -63,6 +64,7 @@ private slots:
     void cleanup();
     void wholeRoundReturnsResultsAndArchivesReports();
     void headlessRoundFallsBackToActiveAndSkipsGetData();
+    void roundOverTls();
     void failuresOfTheReception_data();
     void packNameThatIsNoPlainFileNameTouchesNothing_data();
     void packNameThatIsNoPlainFileNameTouchesNothing();
@@ -213,6 +215,30 @@ void TestMissionPack::packNameThatIsNoPlainFileNameTouchesNothing() {
     QCOMPARE(readFile(storeFile("victim.zip")), QByteArray("kept"));
     QCOMPARE(readFile(program + "/in/victim.zip"), QByteArray("kept"));
     QVERIFY(!QFile::exists(program + "/MissionData"));
+}
+
+void TestMissionPack::roundOverTls() {
+    writeFile(storeFile("reports/r.txt"), "report");
+    const QByteArray pack = TestZip::make({
+        {"get.ini", mission("Type=getfile\r\nTargetFiles=" +
+                            storeFile("reports/r.txt").toLocal8Bit() + "\r\n")},
+    });
+    m_server->setTls(FtpServerFixture::Tls::OwnCa);
+    serve("p.zip", pack);
+
+    TestTransferHost host(m_folder->path(), TestTransferHost::windowed());
+    host.setFtpTls({true, m_server->caFile()});
+    QStringList ftpLog;
+    QObject::connect(&host.ftp(), &FtpClient::FtpLogText,
+                     [&ftpLog](const QString& line) { ftpLog << line; });
+    QVERIFY(ProcessMissionPack(host, "p.zip"));
+    QCOMPARE(TestZip::entries(m_server->filePath("store7/MissionPackIn.zip")),
+             QStringList({"get.ini", "get.zip"}));
+    // The pack's download and the results' upload each logged in inside TLS.
+    const qsizetype logins = ftpLog.filter(QRegularExpression("^USER ")).size();
+    QVERIFY2(logins >= 2, qPrintable(ftpLog.join('\n')));
+    QCOMPARE(ftpLog.filter(QRegularExpression("^AUTH TLS$")).size(), logins);
+    QCOMPARE(ftpLog.filter(QRegularExpression("^TLS connection established: ")).size(), logins);
 }
 
 void TestMissionPack::failuresOfTheReception_data() {

@@ -44,8 +44,8 @@ struct Store {
     }
 
     // Starts the FTP server, then the client against script (which follows the update
-    // question); true when both are up.
-    bool start(const QString& script) {
+    // question) with settings added to skyvane.ini; true when both are up.
+    bool start(const QString& script, const QByteArray& settings = QByteArray()) {
         if (!ftp.start() || !server.listen())
             return false;
         const QString whole =
@@ -53,6 +53,7 @@ struct Store {
             script;
         if (!server.setScript(whole) || !ClientProgram::installClient(folder, server.port()))
             return false;
+        folder.write("skyvane.ini", folder.read("skyvane.ini") + settings);
         folder.write("transact.log", EarlierRun);
         server.start();
         return ClientProgram::startClient(skyvane, folder);
@@ -89,6 +90,8 @@ private slots:
     void loginGoneBeforeStorAnswersE28AndKeepsTheLog();
     void failedPackPreparationSendsTheLog();
     void majorFailureSendsTheLogAndStartsAgain();
+    void logGoesUpOverTls();
+    void serverWithoutTlsIsRefusedWithItsLine();
 };
 
 void TestTransactLogProgram::logGoesUpAndLinesOfTheUploadStay() {
@@ -238,6 +241,50 @@ void TestTransactLogProgram::majorFailureSendsTheLogAndStartsAgain() {
     const qsizetype thirdStart = whole.lastIndexOf(start);
     QVERIFY(thirdStart > whole.indexOf("Error connecting to FTP Server"));
     QCOMPARE(whole.last(), QString("Skyvane Terminated"));
+}
+
+void TestTransactLogProgram::logGoesUpOverTls() {
+    Store store;
+    store.ftp.setTls(FtpServerFixture::Tls::OwnCa);
+    QVERIFY(store.start("send E08\n"
+                        "expect STORE12E08\n"
+                        "send E09\n"
+                        "closed\n",
+                        "FtpTls=True\r\nFtpCaFile=" + store.ftp.caFile().toLocal8Bit() + "\r\n"));
+    QVERIFY2(ClientProgram::endsNormally(store.skyvane), qPrintable(store.failure()));
+    QVERIFY2(store.server.succeeded(), qPrintable(store.failure()));
+    QVERIFY(store.remoteLog().contains("Sending Transact.log"));
+
+    // The TLS steps in the FTP log, the login inside TLS with its password masked.
+    const QStringList ftpLog = store.folder.logTexts("debugFTP.log");
+    const qsizetype auth = ftpLog.indexOf("AUTH TLS");
+    const qsizetype user = ftpLog.indexOf("USER store");
+    QVERIFY2(auth >= 0 && user > auth, qPrintable(ftpLog.join('\n')));
+    QVERIFY(ftpLog.mid(auth, user - auth)
+                .filter(QRegularExpression("^TLS connection established: TLSv1\\.\\d, cipher "))
+                .size() == 1);
+    QVERIFY(ftpLog.mid(user).contains("PASS ****"));
+    QVERIFY(ftpLog.contains("PROT P"));
+    QVERIFY(!store.folder.read("debugFTP.log").contains("secret"));
+}
+
+void TestTransactLogProgram::serverWithoutTlsIsRefusedWithItsLine() {
+    Store store;
+    QVERIFY(store.start("send E08\n"
+                        "expect STORE12E28\n"
+                        "send E09\n"
+                        "closed\n",
+                        "FtpTls=True\r\n"));
+    QVERIFY2(ClientProgram::endsNormally(store.skyvane), qPrintable(store.failure()));
+    QVERIFY2(store.server.succeeded(), qPrintable(store.failure()));
+    QVERIFY(!store.ftp.exists("store12/transact.log"));
+    const QStringList log = store.folder.logTexts("transact.log");
+    const qsizetype failed = log.indexOf("Error connecting to FTP Server");
+    QVERIFY2(failed > 0, qPrintable(log.join('\n')));
+    QVERIFY2(
+        log.at(failed + 1).startsWith("The FTP server does not offer TLS (AUTH TLS refused): 5"),
+        qPrintable(log.at(failed + 1)));
+    QVERIFY(!store.folder.logTexts("debugFTP.log").contains("USER store"));
 }
 
 QTEST_GUILESS_MAIN(TestTransactLogProgram)

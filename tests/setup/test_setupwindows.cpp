@@ -80,6 +80,7 @@ private slots:
     void lineBreaksNeverReachTheFile();
     void selectComboItem();
     void layoutAndTabOrder();
+    void ftpTlsBoxIsWrittenOnlyWhenChanged();
 };
 
 void TestSetupWindows::passAcceptsCodeInCapitalsByEnter() {
@@ -317,9 +318,9 @@ void TestSetupWindows::layoutAndTabOrder() {
 
     w->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(w));
-    const QStringList expected = {"txtID",     "txtPass",   "cboConnections", "chkUseLan",
-                                  "txtServer", "txtPort",   "txtTimeToSend",  "txtMin",
-                                  "cmdSave",   "cmdCancel", "txtID"};
+    const QStringList expected = {"txtID",     "txtPass", "cboConnections", "chkUseLan",
+                                  "txtServer", "txtPort", "chkFtpTls",      "txtTimeToSend",
+                                  "txtMin",    "cmdSave", "cmdCancel",      "txtID"};
     d.get<QLineEdit>("txtID")->setFocus();
     QStringList seen;
     for (int i = 0; i < expected.size(); ++i) {
@@ -332,6 +333,31 @@ void TestSetupWindows::layoutAndTabOrder() {
         QTest::keyClick(focus, Qt::Key_Tab);
     }
     QCOMPARE(seen, expected);
+}
+
+void TestSetupWindows::ftpTlsBoxIsWrittenOnlyWhenChanged() {
+    // Unchanged: an absent key stays absent, another spelling stays as written.
+    Dialog absent;
+    absent.open();
+    QVERIFY(!absent.get<QCheckBox>("chkFtpTls")->isChecked());
+    absent.click("cmdSave");
+    QVERIFY(!absent.folder.read("skyvane.ini").contains("FtpTls"));
+
+    Dialog spelled("[system]\r\nFtpTls=-1\r\n");
+    spelled.open();
+    QVERIFY(spelled.get<QCheckBox>("chkFtpTls")->isChecked());
+    spelled.click("cmdSave");
+    QVERIFY(spelled.saved().contains("FtpTls=-1"));
+
+    // Ticked or cleared: written.
+    absent.open();
+    absent.get<QCheckBox>("chkFtpTls")->click();
+    absent.click("cmdSave");
+    QVERIFY(absent.saved().contains("FtpTls=True"));
+    spelled.open();
+    spelled.get<QCheckBox>("chkFtpTls")->click();
+    spelled.click("cmdSave");
+    QVERIFY(spelled.saved().contains("FtpTls=False"));
 }
 
 QTEST_MAIN(TestSetupWindows)

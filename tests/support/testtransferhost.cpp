@@ -44,6 +44,14 @@ QString TestTransferHost::programFolder() const {
     return m_folder;
 }
 
+FtpTlsSettings TestTransferHost::ftpTls() const {
+    return m_ftpTls;
+}
+
+void TestTransferHost::setFtpTls(const FtpTlsSettings& tls) {
+    m_ftpTls = tls;
+}
+
 void TestTransferHost::sleepMs(int ms) {
     if (ms <= 10)
         QThread::msleep(ms);

@@ -26,6 +26,7 @@ public:
     FtpClient& ftp() override;
     ZipComponent& zip() override;
     QString programFolder() const override;
+    FtpTlsSettings ftpTls() const override;
     void sleepMs(int ms) override;
     void pumpEvents() override;
     TransferWatch* transferWatch() override;
@@ -36,6 +37,7 @@ public:
 
     // Records the data extraction missions handed to it in getDataMissions.
     GetDataRunner getDataRecorder();
+    void setFtpTls(const FtpTlsSettings& tls);
 
     QStringList lines;
     QStringList getDataMissions; // missions handed to the recorder
@@ -45,6 +47,7 @@ public:
 private:
     QString m_folder;
     Variant m_variant;
+    FtpTlsSettings m_ftpTls;
     bool m_ftpDone = false;
     std::unique_ptr<FtpClient> m_ftp;
     std::unique_ptr<ZipComponent> m_zip;
