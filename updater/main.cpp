@@ -1,3 +1,4 @@
+#include "client/foundation/commandline.h"
 #include "client/foundation/paths.h"
 #include "client/foundation/version.h"
 #include "client/widgets/widgetprompter.h"
@@ -8,6 +9,9 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    // Everything after the program name, passed on to the client as it stands; read before
+    // Qt takes its own options out.
+    const QString commandLine = CommandLine::argumentText(argc, argv);
     QApplication app(argc, argv);
     WindowFonts::install();
     QApplication::setApplicationName(QStringLiteral("update"));
@@ -16,8 +20,6 @@ int main(int argc, char** argv) {
     WidgetPrompter prompter;
     Prompter::setCurrent(&prompter);
 
-    // Everything after the program name, passed on to the client as it stands.
-    const QString commandLine = app.arguments().mid(1).join(QLatin1Char(' '));
     ExecutableSwap swap(Paths::programFolder());
     frmUpdate form(&swap, commandLine, &prompter);
     form.start();

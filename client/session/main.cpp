@@ -1,3 +1,4 @@
+#include "client/foundation/commandline.h"
 #include "client/platform/dialler.h"
 #include "client/session/clientapp.h"
 #include "client/session/frmmain.h"
@@ -8,6 +9,9 @@
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    // Before Qt takes its own options ("-session", "-reverse") out of argv: those are session
+    // names like any other.
+    const QString commandLine = CommandLine::argumentText(argc, argv);
     QApplication application(argc, argv);
     WindowFonts::install();
     WidgetPrompter prompter;
@@ -15,7 +19,7 @@ int main(int argc, char* argv[]) {
     const std::unique_ptr<Dialler> dialler = Dialler::createDefault();
 
     ClientApp::Options options;
-    options.arguments = application.arguments().mid(1);
+    options.arguments = QStringList(commandLine);
     options.dialler = dialler.get();
     ClientApp client(options);
     WindowedProcedures procedures(client.session());
