@@ -11,6 +11,8 @@ Prompter*& currentPrompter() {
 
 Prompter::~Prompter() = default;
 
+void Prompter::dismissOpen() {}
+
 void Prompter::inform(const QString& title, const QString& text, Icon icon) {
     ask(title, text, icon, Buttons::Ok, Answer::Ok);
 }

@@ -18,6 +18,10 @@ public:
     // An OK box.
     void inform(const QString& title, const QString& text, Icon icon);
 
+    // Closes the questions that are open (a Yes/No one as No): the client is ending and
+    // nobody may be left to answer them.
+    virtual void dismissOpen();
+
     // The prompter of the running program (set by its main function); null until set.
     static Prompter* current();
     static void setCurrent(Prompter* prompter);

@@ -45,8 +45,8 @@ void StatusLog::appendToList(const QString& text) {
     m_model->setData(m_model->index(rows), visibleLine(text));
 }
 
-void StatusLog::setQuiet() {
-    m_quiet = true;
+void StatusLog::setQuiet(bool quiet) {
+    m_quiet = quiet;
 }
 
 bool StatusLog::isQuiet() const {

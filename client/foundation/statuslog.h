@@ -24,8 +24,8 @@ public:
 
     void writeStatus(const QString& text) override;
 
-    // Once set, lines reach transact.log only. Never cleared during a run.
-    void setQuiet();
+    // Once set, lines reach transact.log only. Cleared only when a restart begins a new session.
+    void setQuiet(bool quiet = true);
     bool isQuiet() const;
 
     QStringListModel* model() const;

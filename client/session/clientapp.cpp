@@ -65,7 +65,9 @@ bool ClientApp::startClient(bool restart) {
                                         Paths::programFolder(), this);
         if (m_instance->activatePrevious())
             return false;
-        m_instance->listen();
+        // Another copy started at the same moment may have taken the channel meanwhile.
+        if (!m_instance->listen() && m_instance->activatePrevious())
+            return false;
         connect(m_instance, &SingleInstance::activationRequested, this,
                 &ClientApp::bringMainWindowForward);
     }
@@ -77,6 +79,7 @@ bool ClientApp::startClient(bool restart) {
     // A restart after a major failure is a new session, not the end of the client; closing
     // the old one stopped the transfers, the new one needs them again.
     clientFlags().closing = false;
+    StatusLog::instance().setQuiet(false);
     m_session.procedures().resumeTransfers();
 
     m_main = new frmMain(this);
@@ -115,7 +118,12 @@ bool ClientApp::closeRequest() {
     if (clientFlags().closing) {
         if (!connectionIsExactlyLan())
             m_session.HangUpConnection();
+        // The session has ended: every window it opened goes, or the process would stay
+        // without a window to close and swallow every later start.
         unloadNotice();
+        unloadRetryChooser();
+        if (Prompter* prompter = Prompter::current())
+            prompter->dismissOpen();
         m_session.procedures().abortTransfers();
         m_session.closeSocket();
         StatusLog::instance().setQuiet();
@@ -147,6 +155,8 @@ void ClientApp::cancelClicked() {
                  QStringLiteral("Are you sure you want to Cancel, Your data has not been polled "
                                 "yet!")) != Prompter::Answer::Yes)
         return;
+    if (clientFlags().closing)
+        return; // the session ended while the question was open
     if (clientFlags().dialedUp)
         m_session.HangUpConnection();
     if (!m_retry)

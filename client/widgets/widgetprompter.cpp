@@ -21,8 +21,18 @@ Prompter::Answer WidgetPrompter::ask(const QString& title, const QString& text, 
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
+    m_open.append(&box);
     const int result = box.exec();
+    m_open.removeAll(&box);
     if (buttons == Buttons::Ok)
         return Answer::Ok;
     return result == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+void WidgetPrompter::dismissOpen() {
+    for (const QPointer<QMessageBox>& box : std::as_const(m_open)) {
+        if (box)
+            box->done(box->standardButtons().testFlag(QMessageBox::No) ? QMessageBox::No
+                                                                       : QMessageBox::Ok);
+    }
 }

@@ -117,6 +117,7 @@ private slots:
     void emptyConnectionEndsTheClient();
     void hiddenNoticeComesBackAfterSixtyOneSeconds();
     void majorFailureRestartsTheClient();
+    void sessionEndClosesTheChooserToo();
 };
 
 void TestClientWindows::statusListShowsTheLinesAndSelectsTheNewest() {
@@ -394,6 +395,28 @@ void TestClientWindows::majorFailureRestartsTheClient() {
     QVERIFY(!clientFlags().closing); // the new session can be closed with the question again
     QCOMPARE(client.log().count("Initializing Skyvane 2.3.9018....."), 2);
     QVERIFY(client.log().contains("Major Failure"));
+    // The new session shows its lines, and its "if quiet, close" paths ask nobody anything.
+    QVERIFY(!StatusLog::instance().isQuiet());
+    QVERIFY(StatusLog::instance().model()->stringList().contains("Client Registerd as:STORE12"));
+}
+
+void TestClientWindows::sessionEndClosesTheChooserToo() {
+    Client client;
+    client.start("LAN", "expect STORE12E01secret\n"
+                        "send E09\n"
+                        "closed\n");
+    client.prompter.setYesNoAnswer(Prompter::Answer::Yes);
+    client.app->cancelClicked();
+    QPointer<frmRetryIn> chooser = client.app->retryWindow();
+    QVERIFY(chooser && chooser->isVisible());
+    QVERIFY(client.drive([&] { return client.server.isFinished(); }));
+    QVERIFY2(client.server.succeeded(), qPrintable(client.server.error()));
+    // Nothing is left open that would keep the process from ending.
+    QVERIFY(!client.app->mainWindow());
+    QVERIFY(!chooser || !chooser->isVisible());
+    QVERIFY(!client.app->retryWindow());
+    for (QWidget* window : QApplication::topLevelWidgets())
+        QVERIFY2(!window->isVisible(), qPrintable(window->objectName()));
 }
 
 QTEST_MAIN(TestClientWindows)
