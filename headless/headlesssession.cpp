@@ -12,6 +12,12 @@ HeadlessSession::HeadlessSession(clsConnection& connection, TransferHost& host,
                                  const QString& siteId, const QString& sessionName)
     : m_connection(connection), m_host(host), m_siteId(siteId), m_sessionName(sessionName) {}
 
+void HeadlessSession::finish() {
+    const QString summary = m_unknown.endBurst();
+    if (!summary.isEmpty())
+        m_host.writeStatus(summary);
+}
+
 void HeadlessSession::send(const QString& code, const QString& arg) {
     m_connection.SendData(m_siteId + code + arg);
 }
@@ -26,6 +32,17 @@ void HeadlessSession::refuse(const QString& text) {
 void HeadlessSession::DispatchCommand(const QString& message) {
     const QString code = message.left(3);
     const QString arg = message.mid(3);
+    // A stream of junk costs a few lines and answers, not one for every message.
+    QString summary;
+    bool report = true;
+    if (UnknownCommands::isKnown(code))
+        summary = m_unknown.endBurst();
+    else
+        report = m_unknown.admit(&summary);
+    if (!summary.isEmpty())
+        m_host.writeStatus(summary);
+    if (!report)
+        return;
     FtpAccount& account = ftpAccount();
 
     if (code == QLatin1String("E00")) {

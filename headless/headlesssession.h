@@ -1,5 +1,7 @@
 #pragma once
 
+#include "client/session/protocol/unknowncommands.h"
+
 #include <QString>
 
 class clsConnection;
@@ -13,6 +15,8 @@ public:
                     const QString& sessionName);
 
     void DispatchCommand(const QString& message);
+    // The run is over: what is still counted goes to the log.
+    void finish();
 
 private:
     void send(const QString& code, const QString& arg = QString());
@@ -22,4 +26,5 @@ private:
     TransferHost& m_host;
     QString m_siteId;
     QString m_sessionName;
+    UnknownCommands m_unknown;
 };

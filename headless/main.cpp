@@ -39,6 +39,7 @@ static void StartHeadless() {
     connection.Connect();
     while (connection.Connected())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    session.finish();
 }
 
 int main(int argc, char* argv[]) {

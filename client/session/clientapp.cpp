@@ -101,6 +101,7 @@ void ClientApp::terminate() {
     if (m_terminated)
         return;
     m_terminated = true;
+    m_session.writePendingSummaries();
     if (!connectionIsExactlyLan())
         m_session.HangUpConnection();
     unloadNotice();

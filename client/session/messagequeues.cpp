@@ -8,12 +8,40 @@
 MessageQueues::MessageQueues(SessionSocket& socket, Dispatch dispatch, SendFailed sendFailed)
     : m_socket(socket), m_dispatch(std::move(dispatch)), m_sendFailed(std::move(sendFailed)) {}
 
+namespace {
+void writeStatusLines(const QStringList& lines) {
+    for (const QString& line : lines) {
+        if (!line.isEmpty())
+            WriteStatus(line);
+    }
+}
+} // namespace
+
 void MessageQueues::SendCommand(const QString& message) {
-    m_outQueue.enqueue(message);
+    if (m_outQueue.enqueue(message))
+        writeStatusLines({m_outQueue.takeDropSummary()});
 }
 
 void MessageQueues::spoolrequest(const QString& message) {
-    m_inQueue.enqueue(message);
+    const QString code = message.left(3);
+    QString summary;
+    bool keep = true;
+    if (UnknownCommands::isKnown(code))
+        summary = m_unknown.endBurst();
+    else
+        keep = m_unknown.admit(&summary);
+    writeStatusLines({summary});
+    if (!keep)
+        return;
+    // The end of the session goes in even when the queue is full.
+    const bool sessionEnd = code == QLatin1String("E09") && !m_inQueue.contains(message);
+    if (m_inQueue.enqueue(message, sessionEnd))
+        writeStatusLines({m_inQueue.takeDropSummary()});
+}
+
+void MessageQueues::writePendingSummaries() {
+    writeStatusLines(
+        {m_unknown.endBurst(), m_inQueue.takeDropSummary(), m_outQueue.takeDropSummary()});
 }
 
 void MessageQueues::markSendReady() {
@@ -65,9 +93,9 @@ bool MessageQueues::inBusy() const {
 }
 
 QStringList MessageQueues::pendingOutgoing() const {
-    return QStringList(m_outQueue.begin(), m_outQueue.end());
+    return m_outQueue.messages();
 }
 
 QStringList MessageQueues::pendingIncoming() const {
-    return QStringList(m_inQueue.begin(), m_inQueue.end());
+    return m_inQueue.messages();
 }

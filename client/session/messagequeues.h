@@ -1,6 +1,8 @@
 #pragma once
 
-#include <QQueue>
+#include "client/session/boundedqueue.h"
+#include "client/session/protocol/unknowncommands.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,7 +13,8 @@ class SessionSocket;
 // The session's two message queues and the pace of their timers: outgoing messages go out one
 // at a time once the last one has left (clientspltimer), incoming ones are dispatched one at a
 // time (spltimer), and a keep-alive joins the outgoing queue each second while one is due
-// (tmrPulse).
+// (tmrPulse). Both queues are bounded, and unknown commands beyond the first few of a burst
+// never enter: a server that streams junk costs a few summary lines, not the memory.
 class MessageQueues {
 public:
     // What the queues hand on: a received message to the dispatcher, and a message the socket
@@ -36,13 +39,16 @@ public:
     bool inBusy() const;
     QStringList pendingOutgoing() const;
     QStringList pendingIncoming() const;
+    // The counts of ignored and dropped messages still unsaid (the session ends).
+    void writePendingSummaries();
 
 private:
     SessionSocket& m_socket;
     Dispatch m_dispatch;
     SendFailed m_sendFailed;
-    QQueue<QString> m_outQueue;
-    QQueue<QString> m_inQueue;
+    BoundedQueue m_outQueue{QStringLiteral("outgoing")};
+    BoundedQueue m_inQueue{QStringLiteral("incoming")};
+    UnknownCommands m_unknown;
     bool m_sendReady = false;
     bool m_inBusy = false;
 };

@@ -1,5 +1,6 @@
 #include "client/session/sessionclient.h"
 
+#include "client/foundation/clock.h"
 #include "client/foundation/settings.h"
 #include "client/foundation/statuslog.h"
 #include "client/session/clientstate.h"
@@ -13,7 +14,7 @@ SessionClient::SessionClient(SessionHost* host, Dialler* dialler, QObject* paren
       m_queues(
           *m_socket, [this](const QString& message) { DispatchCommand(message); },
           [this](const QString& message, const QString& error) { onSendFailed(message, error); }),
-      m_dispatcher(*this, host) {
+      m_clock(&systemClock()), m_dispatcher(*this, host) {
     connect(m_socket, &SessionSocket::connected, this, &SessionClient::onConnected);
     connect(m_socket, &SessionSocket::messageReceived, this, &SessionClient::spoolrequest);
     connect(m_socket, &SessionSocket::sendFinished, this, [this] { m_queues.markSendReady(); });
@@ -35,6 +36,7 @@ SessionProcedures& SessionClient::procedures() const {
 }
 
 void SessionClient::setClock(const Clock* clock) {
+    m_clock = clock ? clock : &systemClock();
     m_network.setClock(clock);
 }
 
@@ -62,8 +64,8 @@ void SessionClient::networkPart(bool fromReconnect) {
         return;
 
     const ClientSettings& settings = clientSettings();
-    WriteStatus(QStringLiteral("Setting Server to: ") + settings.server);
-    WriteStatus(QStringLiteral("Setting Port to: ") + QString::number(settings.port));
+    connectionStatus(QStringLiteral("Setting Server to: ") + settings.server);
+    connectionStatus(QStringLiteral("Setting Port to: ") + QString::number(settings.port));
     m_host->loadNotice();
     if (settings.port < 1 || settings.port > 65535) {
         // A port the socket cannot take: say so and wait for the user instead of looping.
@@ -75,7 +77,7 @@ void SessionClient::networkPart(bool fromReconnect) {
         m_host->bringNoticeForward();
         return;
     }
-    WriteStatus(QStringLiteral("Connecting to: ") + settings.server);
+    connectionStatus(QStringLiteral("Connecting to: ") + settings.server);
     m_socket->connectTo(settings.server, quint16(settings.port));
 }
 
@@ -92,26 +94,46 @@ void SessionClient::chooseRetry(const QString& minutes) {
 }
 
 void SessionClient::retryTick() {
-    if (m_network.retryTick())
-        Reconnect();
+    if (!m_network.retryTick())
+        return;
+    // A retry after minutes is a new attempt, not one of a fast failing streak.
+    for (const QString& line : m_connectionLines.end())
+        WriteStatus(line);
+    Reconnect();
 }
 
 void SessionClient::onConnected() {
     m_host->hideNotice();
     m_host->setCancelEnabled(false);
     const QString& siteId = clientSettings().siteId;
-    WriteStatus(QStringLiteral("Connected to the Dockmere"));
-    WriteStatus(QStringLiteral("Registering ") + siteId + QStringLiteral(" with the Dockmere"));
+    // A server that takes every connection and closes it again brings these four times a
+    // second, all day: the repeats are counted, not written.
+    connectionStatus(QStringLiteral("Connected to the Dockmere"));
+    connectionStatus(QStringLiteral("Registering ") + siteId +
+                     QStringLiteral(" with the Dockmere"));
     QString error;
     if (sendRegistration(&error))
         return;
-    WriteStatus(QStringLiteral("Error during wsClient_connect Error=") + error);
+    connectionStatus(QStringLiteral("Error during wsClient_connect Error=") + error);
     reconnectOrQuit();
 }
 
 bool SessionClient::sendRegistration(QString* error) {
+    // The debug logs show the password masked, as the FTP lines do; the wire gets it whole.
     const ClientSettings& settings = clientSettings();
-    return m_socket->send(settings.siteId + QStringLiteral("E01") + settings.sitePassword, error);
+    const QString head = settings.siteId + QStringLiteral("E01");
+    return m_socket->send(head + settings.sitePassword, error, head + QStringLiteral("****"));
+}
+
+void SessionClient::connectionStatus(const QString& text) {
+    for (const QString& line : m_connectionLines.take(text, m_clock->now()))
+        WriteStatus(line);
+}
+
+void SessionClient::writePendingSummaries() {
+    for (const QString& line : m_connectionLines.end())
+        WriteStatus(line);
+    m_queues.writePendingSummaries();
 }
 
 void SessionClient::reconnectOrQuit() {
@@ -144,6 +166,9 @@ void SessionClient::sendCode(const QString& codeAndArgument) {
 }
 
 void SessionClient::spoolrequest(const QString& message) {
+    // The server answered: the streak of failed connections is over.
+    for (const QString& line : m_connectionLines.end())
+        WriteStatus(line);
     m_queues.spoolrequest(message);
     emit incomingWaiting(true);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "client/foundation/prompter.h"
+#include "client/foundation/repeatcollapser.h"
 #include "client/session/commanddispatcher.h"
 #include "client/session/messagequeues.h"
 #include "client/session/sessionnetwork.h"
@@ -54,6 +55,8 @@ public:
     // Closes the socket, hangs up what this client dialled and unloads the windows.
     void endSession(bool unloadNoticeFirst);
     void closeSocket();
+    // The run ends: the counts of collapsed and dropped lines still due go to the log.
+    void writePendingSummaries();
 
     // The main window's timers.
     void dispatchTick();    // spltimer, 4 ms
@@ -84,10 +87,13 @@ private:
     void onConnected();
     void onSendFailed(const QString& message, const QString& error);
     void reconnectOrQuit();
+    void connectionStatus(const QString& text);
 
     SessionHost* m_host;
     SessionNetwork m_network;
     SessionSocket* m_socket;
     MessageQueues m_queues;
+    const Clock* m_clock;
+    RepeatCollapser m_connectionLines;
     CommandDispatcher m_dispatcher;
 };

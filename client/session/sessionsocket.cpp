@@ -38,7 +38,7 @@ void SessionSocket::close() {
     m_socket->abort();
 }
 
-bool SessionSocket::send(const QString& message, QString* error) {
+bool SessionSocket::send(const QString& message, QString* error, const QString& shown) {
     if (m_socket->state() != QAbstractSocket::ConnectedState) {
         *error = QString::fromLatin1(NotConnectedText);
         return false;
@@ -47,7 +47,7 @@ bool SessionSocket::send(const QString& message, QString* error) {
         *error = m_socket->errorString();
         return false;
     }
-    WriteDebugMessage(QStringLiteral("SEND ") + message, true);
+    WriteDebugMessage(QStringLiteral("SEND ") + (shown.isEmpty() ? message : shown), true);
     return true;
 }
 

@@ -20,7 +20,8 @@ public:
     void connectTo(const QString& server, quint16 port);
     void close();
     // Sends one message now. False with the reason in *error when it could not go out.
-    bool send(const QString& message, QString* error);
+    // shown: the message as the debug logs show it (empty: as sent).
+    bool send(const QString& message, QString* error, const QString& shown = QString());
 
     // The socket's error event, with the Windows error number of the failure.
     void socketError(int errorNumber, const QString& description);

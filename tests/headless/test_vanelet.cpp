@@ -1,4 +1,5 @@
 #include "client/foundation/paths.h"
+#include "client/session/protocol/unknowncommands.h"
 #include "tests/support/ftpserverfixture.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tests/support/testdata.h"
@@ -41,6 +42,7 @@ private slots:
     void serverThatIsNotThereEndsTheRun();
     void otherConnectionKindsEndAtOnce();
     void withoutLogNoLogFile();
+    void junkFloodCostsAFewLines();
 
 private:
     void writeIni(quint16 port, const QByteArray& connection = "LAN");
@@ -256,6 +258,39 @@ void TestVanelet::withoutLogNoLogFile() {
     QVERIFY(run({}, QString(registration) + "send E09\nclosed\n"));
     QVERIFY2(m_server->succeeded(), qPrintable(m_serverError));
     QVERIFY(!QFile::exists(m_folder->file("vanelet.log")));
+}
+
+void TestVanelet::junkFloodCostsAFewLines() {
+    QList<SessionStep> steps, end;
+    QString error;
+    QVERIFY2(parseSessionScript(QString(registration) + "ignore STORE12E99\n", &steps, &error),
+             qPrintable(error));
+    QVERIFY2(parseSessionScript("send E09\nclosed\n", &end, &error), qPrintable(error));
+    const int junk = 1000000;
+    SessionStep flood;
+    flood.kind = SessionStep::Raw;
+    for (int i = 0; i < junk; ++i)
+        flood.bytes += "JNKjunk\x08";
+    m_server->setSteps(steps + QList<SessionStep>{flood} + end);
+    m_server->start();
+
+    QProcess vanelet;
+    vanelet.start(m_folder->file(Paths::executableName("vanelet")), {"-log"});
+    QVERIFY(vanelet.waitForStarted(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(vanelet.state() == QProcess::NotRunning, 120000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_server->isFinished(), 5000);
+    QVERIFY2(m_server->succeeded(), qPrintable(m_server->error()));
+
+    // A few lines instead of a million, and every message counted in them.
+    QVERIFY(m_folder->read("vanelet.log").size() < 4096);
+    const QStringList log = m_folder->logTexts("vanelet.log");
+    QCOMPARE(log.count("Skyvane has recieved an unknown Command:JNK"),
+             UnknownCommands::ReportedPerBurst);
+    static const QRegularExpression counted("^Ignored (\\d+) more unknown commands$");
+    qint64 ignored = 0;
+    for (const QString& line : log)
+        ignored += counted.match(line).captured(1).toLongLong();
+    QCOMPARE(ignored, qint64(junk - UnknownCommands::ReportedPerBurst));
 }
 
 QTEST_GUILESS_MAIN(TestVanelet)

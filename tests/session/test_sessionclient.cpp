@@ -11,6 +11,7 @@
 #include "tools/sessionserver/sessionserver.h"
 
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
 #include <functional>
@@ -122,6 +123,8 @@ private slots:
     void refusedConnectionGivesNoticeAndReconnects();
     void errorsWithoutReconnect();
     void serverCloseIsNoticedAndReconnects();
+    void failingAllDayCostsKilobytes_data();
+    void failingAllDayCostsKilobytes();
     void lanInAnyCaseIsNotDialled_data();
     void lanInAnyCaseIsNotDialled();
     void emptyConnectionEndsTheClient();
@@ -393,21 +396,19 @@ void TestSessionClient::keepAliveOnlyWhilePulseOn() {
 
 void TestSessionClient::queuesKeepEveryPendingMessageInOrder() {
     Rig rig;
-    QStringList expected;
+    QStringList expected, incoming;
     for (int i = 0; i < 250; ++i) {
         rig.session.sendCode(QString("E20user%1").arg(i));
         expected << QString("STORE12E20user%1").arg(i);
-        rig.session.spoolrequest(QString("%1").arg(i, 3, 10, QChar('0')));
+        incoming << QString("E20in%1").arg(i);
+        rig.session.spoolrequest(incoming.last());
     }
     QCOMPARE(rig.session.pendingOutgoing(), expected);
-    QCOMPARE(rig.session.pendingIncoming().size(), 250);
+    QCOMPARE(rig.session.pendingIncoming(), incoming);
     for (int i = 0; i < 250; ++i)
         rig.session.dispatchTick();
-    const QStringList log = rig.log();
-    QCOMPARE(log.size(), 250);
-    for (int i = 0; i < 250; ++i)
-        QCOMPARE(log[i],
-                 QString("Skyvane has recieved an unknown Command:%1").arg(i, 3, 10, QChar('0')));
+    QCOMPARE(rig.log().count("Requesting Password"), 250);
+    QCOMPARE(ftpAccount().user, QString("in249"));
 }
 
 void TestSessionClient::refusedConnectionGivesNoticeAndReconnects() {
@@ -461,6 +462,49 @@ void TestSessionClient::serverCloseIsNoticedAndReconnects() {
     // The piece from the closed connection does not stick to the new one's first message.
     QVERIFY(rig.drive([&] { return rig.log().contains("Client Registerd as:STORE12"); }));
     QVERIFY(!rig.log().contains("Requesting Password"));
+}
+
+void TestSessionClient::failingAllDayCostsKilobytes_data() {
+    QTest::addColumn<bool>("accepts");
+    QTest::newRow("refuses every connection") << false;
+    QTest::newRow("accepts and closes every connection") << true;
+}
+
+void TestSessionClient::failingAllDayCostsKilobytes() {
+    QFETCH(bool, accepts);
+    Rig rig;
+    QTcpServer closer;
+    int accepted = 0;
+    QObject::connect(&closer, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket* socket = closer.nextPendingConnection()) {
+            ++accepted;
+            socket->close();
+            socket->deleteLater();
+        }
+    });
+    QVERIFY(closer.listen(QHostAddress::LocalHost));
+    clientSettings().port = accepts ? closer.serverPort() : freePort();
+    rig.session.StartNetwork();
+    // A day of the socket timer's reconnects, the clock moved on half a minute between them.
+    const int attempts = 24 * 120;
+    for (int i = 1; i <= attempts; ++i) {
+        QVERIFY(rig.drive([&] { return (accepts ? accepted : rig.session.reconnectTry()) >= i; }));
+        rig.clock.advanceSeconds(30);
+    }
+    rig.session.writePendingSummaries();
+
+    const QByteArray log = rig.folder.read("transact.log");
+    QVERIFY2(log.size() < 64 * 1024, qPrintable(QString::number(log.size())));
+    if (!accepts)
+        return;
+    // Each line once, then counts that add up to every attempt.
+    static const QRegularExpression counted(
+        "^Connected to the Dockmere \\[repeated (\\d+) times\\]$");
+    qint64 repeats = 0;
+    for (const QString& line : rig.log())
+        repeats += counted.match(line).captured(1).toLongLong();
+    QCOMPARE(rig.log().count("Connected to the Dockmere"), 1);
+    QCOMPARE(repeats + 1, rig.folder.logTexts("debugSend.log").count("SEND STORE12E01****"));
 }
 
 void TestSessionClient::lanInAnyCaseIsNotDialled_data() {

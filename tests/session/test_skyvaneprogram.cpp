@@ -34,6 +34,7 @@ class TestSkyvaneProgram : public QObject {
 private slots:
     void wholeSession();
     void secondStartEndsAtOnce();
+    void junkFloodCostsNeitherMemoryNorLog();
 };
 
 void TestSkyvaneProgram::wholeSession() {
@@ -113,9 +114,12 @@ void TestSkyvaneProgram::wholeSession() {
                           "Ending Session",
                           "Skyvane Terminated"}));
     QCOMPARE(folder.logTexts("debugSend.log"),
-             QStringList({"SEND STORE12E01secret", "SEND STORE12E022.3.9018", "SEND STORE12E20",
+             QStringList({"SEND STORE12E01****", "SEND STORE12E022.3.9018", "SEND STORE12E20",
                           "SEND STORE12E21", "SEND STORE12E22", "SEND STORE12E23",
                           "SEND STORE12E10", "SEND STORE12E30night"}));
+    // The site password stays off the debug logs; the server got it (the script expects it).
+    for (const char* log : {"debug.log", "debugSend.log"})
+        QVERIFY(!folder.read(log).contains("secret"));
     QCOMPARE(folder.logTexts("debugRecd.log"),
              QStringList({"RECD E011", "RECD E02", "RECD E20ftpuser", "RECD E21ftppass",
                           "RECD E22127.0.0.1", "RECD E23store12", "RECD E13", "RECD E09"}));
@@ -148,6 +152,63 @@ void TestSkyvaneProgram::secondStartEndsAtOnce() {
     server.start();
     QVERIFY(waitFor([&] { return first.state() == QProcess::NotRunning; }));
     QCOMPARE(folder.logTexts("transact.log").last(), QString("Skyvane Terminated"));
+}
+
+void TestSkyvaneProgram::junkFloodCostsNeitherMemoryNorLog() {
+    TempProgramFolder folder;
+    SessionServer server;
+    QVERIFY(server.listen());
+    QList<SessionStep> steps, end;
+    QString error;
+    QVERIFY2(parseSessionScript("ignore STORE12E00\nignore STORE12E99\nexpect STORE12E01secret\n",
+                                &steps, &error),
+             qPrintable(error));
+    QVERIFY2(parseSessionScript("send E09\nclosed\n", &end, &error), qPrintable(error));
+    const int junk = 1000000;
+    SessionStep flood;
+    flood.kind = SessionStep::Raw;
+    for (int i = 0; i < junk; ++i)
+        flood.bytes += "JNKjunk\x08";
+    server.setSteps(steps + QList<SessionStep>{flood} + end);
+    QVERIFY(install(folder, server));
+    server.start();
+
+    QProcess skyvane;
+    skyvane.setProcessChannelMode(QProcess::ForwardedChannels);
+    skyvane.start(folder.file(Paths::executableName("skyvane")), {});
+    QVERIFY(skyvane.waitForStarted(10000));
+    // The peak resident size, read while it runs.
+    const QString status = QString("/proc/%1/status").arg(skyvane.processId());
+    qint64 peakKb = 0;
+    QVERIFY(waitFor(
+        [&] {
+            QFile file(status);
+            if (file.open(QIODevice::ReadOnly)) {
+                for (const QByteArray& line : file.readAll().split('\n')) {
+                    if (line.startsWith("VmHWM:"))
+                        peakKb =
+                            qMax(peakKb, line.mid(6).trimmed().split(' ').value(0).toLongLong());
+                }
+            }
+            return skyvane.state() == QProcess::NotRunning;
+        },
+        120000));
+    QCOMPARE(skyvane.exitStatus(), QProcess::NormalExit);
+    QVERIFY(waitFor([&] { return server.isFinished(); }, 5000));
+    QVERIFY2(server.succeeded(), qPrintable(server.error()));
+    QVERIFY(peakKb > 0);
+    QVERIFY2(peakKb < 100 * 1024, qPrintable(QString::number(peakKb)));
+
+    // A few lines for a million messages, every one counted in them.
+    QVERIFY(folder.read("transact.log").size() < 8192);
+    const QStringList log = folder.logTexts("transact.log");
+    QCOMPARE(log.count("Skyvane has recieved an unknown Command:JNK"), 10);
+    static const QRegularExpression counted("^Ignored (\\d+) more unknown commands$");
+    qint64 ignored = 0;
+    for (const QString& line : log)
+        ignored += counted.match(line).captured(1).toLongLong();
+    QCOMPARE(ignored, qint64(junk - 10));
+    QCOMPARE(log.last(), QString("Skyvane Terminated"));
 }
 
 QTEST_GUILESS_MAIN(TestSkyvaneProgram)
