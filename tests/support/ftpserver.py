@@ -14,7 +14,9 @@ Started with one argument, a JSON object:
   tls             {"folder"} offers AUTH TLS with a certificate for 127.0.0.1 made at start;
                   the CA that signed it is written to folder/ca.pem. With "otherCa" true the
                   certificate is signed by another CA, not written anywhere.
-Prints "PORT <n>" once it listens. Ends with its parent process (Linux).
+  control         a port on 127.0.0.1 to connect to: the server sends "PORT <n>" there and ends
+                  when that connection ends or receives anything
+Without control: prints "PORT <n>" once it listens and ends with its parent process (Linux).
 """
 
 import ctypes
@@ -22,7 +24,9 @@ import json
 import logging
 import os
 import signal
+import socket
 import sys
+import threading
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler
@@ -91,9 +95,27 @@ def make_certificates(folder, other_ca):
     return os.path.join(folder, "server.pem")
 
 
+def report_port_to(control_port, port):
+    """Reports the port over the control connection and ends the server when it ends.
+
+    A Windows test program under wine starts this script without pipes and without staying its
+    parent, so neither standard output nor the parent's death can serve there."""
+    control = socket.create_connection(("127.0.0.1", control_port))
+    control.sendall(b"PORT %d\n" % port)
+
+    def watch():
+        try:
+            control.recv(16)
+        finally:
+            os._exit(0)
+
+    threading.Thread(target=watch, daemon=True).start()
+
+
 def main():
-    die_with_parent()
     config = json.loads(sys.argv[1])
+    if "control" not in config:
+        die_with_parent()
     logging.basicConfig(level=logging.ERROR)
 
     users_authorizer = DummyAuthorizer()
@@ -201,7 +223,10 @@ def main():
         sys.exit(0)
 
     signal.signal(signal.SIGTERM, on_term)
-    print("PORT %d" % server.address[1], flush=True)
+    if "control" in config:
+        report_port_to(config["control"], server.address[1])
+    else:
+        print("PORT %d" % server.address[1], flush=True)
     # A short poll keeps the idle and drop timers on time.
     server.serve_forever(timeout=0.05, handle_exit=True)
 

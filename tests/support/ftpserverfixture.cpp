@@ -1,5 +1,7 @@
 #include "tests/support/ftpserverfixture.h"
 
+#include "tests/support/hostsystem.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -7,10 +9,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtDebug>
 
 namespace {
-const QString Python = QStringLiteral("/usr/bin/python3"); // Debian's, which sees pyftpdlib
 constexpr int StartTimeoutMs = 15000;
 } // namespace
 
@@ -76,10 +80,17 @@ bool FtpServerFixture::start() {
             o.insert(QStringLiteral("loginFolder"), u.loginFolder);
         users.append(o);
     }
-    QJsonObject config{{QStringLiteral("root"), m_root},
+    // The server reports its port over a connection to us and ends when we close it (or end).
+    QTcpServer control;
+    if (!control.listen(QHostAddress::LocalHost)) {
+        qWarning() << "FTP server fixture: no control port:" << control.errorString();
+        return false;
+    }
+    QJsonObject config{{QStringLiteral("root"), HostSystem::hostPath(m_root)},
                        {QStringLiteral("users"), users},
                        {QStringLiteral("refusePassive"), m_refusePassive},
-                       {QStringLiteral("eagerEpsv"), m_eagerEpsv}};
+                       {QStringLiteral("eagerEpsv"), m_eagerEpsv},
+                       {QStringLiteral("control"), int(control.serverPort())}};
     if (m_dropAfterPwd)
         config.insert(QStringLiteral("dropAfterPwd"), true);
     if (m_dropAfterLoginMs >= 0)
@@ -89,32 +100,28 @@ bool FtpServerFixture::start() {
     if (m_stallDownloadAfter >= 0)
         config.insert(QStringLiteral("stallDownload"), m_stallDownloadAfter);
     if (m_tls != Tls::Off)
-        config.insert(QStringLiteral("tls"),
-                      QJsonObject{{QStringLiteral("folder"), m_tlsFolder.path()},
-                                  {QStringLiteral("otherCa"), m_tls == Tls::OtherCa}});
+        config.insert(
+            QStringLiteral("tls"),
+            QJsonObject{{QStringLiteral("folder"), HostSystem::hostPath(m_tlsFolder.path())},
+                        {QStringLiteral("otherCa"), m_tls == Tls::OtherCa}});
 
-    m_process.setProcessChannelMode(QProcess::SeparateChannels);
-    m_process.setReadChannel(QProcess::StandardOutput);
-    m_process.start(
-        Python,
-        {scriptPath(), QString::fromUtf8(QJsonDocument(config).toJson(QJsonDocument::Compact))});
-    if (!m_process.waitForStarted(StartTimeoutMs)) {
-        qWarning() << "FTP server fixture: cannot start" << Python << m_process.errorString();
+    // Detached: its errors reach the test's output directly, and its life is the connection's.
+    const QStringList arguments{
+        scriptPath(), QString::fromUtf8(QJsonDocument(config).toJson(QJsonDocument::Compact))};
+    if (!QProcess::startDetached(HostSystem::python(), arguments)) {
+        qWarning() << "FTP server fixture: cannot start" << HostSystem::python();
         return false;
     }
     const QDeadlineTimer deadline(StartTimeoutMs);
-    while (!m_process.canReadLine()) {
-        if (m_process.state() != QProcess::Running ||
-            !m_process.waitForReadyRead(int(deadline.remainingTime())) || deadline.hasExpired()) {
-            if (m_process.canReadLine())
-                break;
-            qWarning() << "FTP server fixture: server did not start:"
-                       << m_process.readAllStandardError();
-            stop();
-            return false;
-        }
+    if (!control.waitForNewConnection(int(deadline.remainingTime()))) {
+        qWarning() << "FTP server fixture: the server did not start (see its output above)";
+        return false;
     }
-    const QByteArray line = m_process.readLine().trimmed();
+    m_control.reset(control.nextPendingConnection());
+    m_control->setParent(nullptr);
+    while (!m_control->canReadLine() && !deadline.hasExpired())
+        m_control->waitForReadyRead(int(deadline.remainingTime()));
+    const QByteArray line = m_control->readLine().trimmed();
     m_port = line.startsWith("PORT ") ? quint16(line.mid(5).toUInt()) : 0;
     if (m_port == 0) {
         qWarning() << "FTP server fixture: unexpected first line" << line;
@@ -125,18 +132,19 @@ bool FtpServerFixture::start() {
 }
 
 void FtpServerFixture::stop() {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
+    if (m_control) {
+        // Any byte ends the server; its end closes the connection.
+        m_control->write("stop\n");
+        m_control->flush();
+        if (m_control->state() == QAbstractSocket::ConnectedState)
+            m_control->waitForDisconnected(5000);
+        m_control.reset();
     }
     m_port = 0;
 }
 
 bool FtpServerFixture::isRunning() const {
-    return m_process.state() == QProcess::Running;
+    return m_control && m_control->state() == QAbstractSocket::ConnectedState;
 }
 
 quint16 FtpServerFixture::port() const {

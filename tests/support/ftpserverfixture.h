@@ -2,14 +2,18 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
+#include <memory>
+
+class QTcpSocket;
+
 // A real FTP server (pyftpdlib) on 127.0.0.1 and a free port, for one test or one test class.
 // Every user sees the root folder as "/". Configure, start(), use address() as the client's
-// server address, stop() (or let the destructor do it). The server also ends with the test
-// process, so an aborted test leaves none behind.
+// server address, stop() (or let the destructor do it). The server runs Debian's python3, also
+// for a Windows test program under wine, and ends with the test process, so an aborted test
+// leaves none behind.
 class FtpServerFixture {
 public:
     FtpServerFixture();
@@ -79,6 +83,6 @@ private:
     bool m_eagerEpsv = false;
     Tls m_tls = Tls::Off;
     QTemporaryDir m_tlsFolder;
-    QProcess m_process;
+    std::unique_ptr<QTcpSocket> m_control; // the running server's connection to us
     quint16 m_port = 0;
 };

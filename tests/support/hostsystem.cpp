@@ -1,0 +1,75 @@
+#include "tests/support/hostsystem.h"
+
+#include <QDir>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace HostSystem {
+
+namespace {
+const char* const DebianPython = "/usr/bin/python3";
+
+#ifdef Q_OS_WIN
+// wine's own conversions between its drives and the Linux file system (kernel32 exports).
+using ToUnix = char*(CDECL*)(LPCWSTR);
+using ToDos = WCHAR*(CDECL*)(LPCSTR);
+
+FARPROC wineCall(const char* name) {
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    return kernel ? GetProcAddress(kernel, name) : nullptr;
+}
+
+// Both results are allocated on the process heap by wine.
+QString toUnix(const QString& path) {
+    const auto call =
+        reinterpret_cast<ToUnix>(reinterpret_cast<void*>(wineCall("wine_get_unix_file_name")));
+    char* unix =
+        call ? call(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(path).utf16())) : nullptr;
+    if (!unix)
+        return path;
+    const QString out = QString::fromUtf8(unix);
+    HeapFree(GetProcessHeap(), 0, unix);
+    return out;
+}
+
+QString toDos(const char* unixPath) {
+    const auto call =
+        reinterpret_cast<ToDos>(reinterpret_cast<void*>(wineCall("wine_get_dos_file_name")));
+    WCHAR* dos = call ? call(unixPath) : nullptr;
+    if (!dos)
+        return QString::fromLatin1(unixPath);
+    const QString out = QString::fromWCharArray(dos);
+    HeapFree(GetProcessHeap(), 0, dos);
+    return out;
+}
+#endif
+} // namespace
+
+bool underWine() {
+#ifdef Q_OS_WIN
+    return wineCall("wine_get_unix_file_name") != nullptr;
+#else
+    return false;
+#endif
+}
+
+QString python() {
+#ifdef Q_OS_WIN
+    // wine starts a Linux program named by its drive path; on Windows itself, the one on PATH.
+    return underWine() ? toDos(DebianPython) : QStringLiteral("python.exe");
+#else
+    return QString::fromLatin1(DebianPython);
+#endif
+}
+
+QString hostPath(const QString& path) {
+#ifdef Q_OS_WIN
+    if (underWine())
+        return toUnix(QDir(path).absolutePath());
+#endif
+    return path;
+}
+
+} // namespace HostSystem
