@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 class Dialler;
@@ -46,10 +47,26 @@ private:
 // The Windows major version as GetVersionExA reports it, 0 when it cannot be read.
 int GetWindowsVersion();
 
+// The Windows calls behind the phone-book listing; tests answer in their place.
+struct RasListCalls {
+    // RasEnumEntriesA into buffer (room for *bytes bytes, the first record's size field set):
+    // sets *bytes to what is needed and *count to the number of entries.
+    std::function<quint32(void* buffer, quint32* bytes, quint32* count)> enumEntries;
+    std::function<int()> windowsVersion;
+
+    static RasListCalls system();
+};
+
 // The phone-book entries through RasEnumEntriesA, with the record size that matches the
 // Windows version.
 class RasEntryLister : public DialupEntryLister {
 public:
+    explicit RasEntryLister(RasListCalls calls = RasListCalls::system());
     Result listEntries() override;
+
+private:
+    Result listWithRecordSize(quint32 recordSize);
+
+    RasListCalls m_calls;
 };
 #endif

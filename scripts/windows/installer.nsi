@@ -118,6 +118,7 @@ Section /o "un.Settings, logs and mission data" SecPurge
   Delete "$INSTDIR\debugFTP.log"
   Delete "$INSTDIR\vanelet.log"
   Delete "$INSTDIR\error.log"
+  Delete "$INSTDIR\MissionPackIn.zip"
   RMDir /r "$INSTDIR\MissionData"
   RMDir "$INSTDIR"
 SectionEnd

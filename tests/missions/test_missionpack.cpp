@@ -11,7 +11,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -27,20 +26,6 @@ void writeFile(const QString& path, const QByteArray& content) {
 QByteArray readFile(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// A zip archive whose one entry lies in a folder (our own zipping takes plain files only).
-QByteArray makeNestedZip(const QString& entry, const QByteArray& content) {
-    QTemporaryDir out;
-    const QString script = QStringLiteral(
-        "import sys, zipfile\n"
-        "with zipfile.ZipFile(sys.argv[1], 'w') as z: z.writestr(sys.argv[2], sys.argv[3])\n");
-    QProcess python;
-    python.start("/usr/bin/python3",
-                 {"-c", script, out.filePath("n.zip"), entry, QString::fromLatin1(content)});
-    if (!python.waitForFinished(10000) || python.exitCode() != 0)
-        return QByteArray();
-    return readFile(out.filePath("n.zip"));
 }
 
 QByteArray mission(const QByteArray& keys) {
@@ -247,7 +232,7 @@ void TestMissionPack::failuresOfTheReception_data() {
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("expectedPrefix");
 
-    const QByteArray nested = makeNestedZip("inner/m.ini", mission("Type=getfile\r\n"));
+    const QByteArray nested = TestZip::makeEntry("inner/m.ini", mission("Type=getfile\r\n"));
     QVERIFY(!nested.isEmpty());
     QTest::newRow("pack missing") << "absent.zip" << QByteArray() << "secret"
                                   << "Error Getting absent.zip";

@@ -1,0 +1,31 @@
+# skyvane_collect_programs(<out>): the programs a store gets, that is every executable target of
+# the product's folders (everything but tests, tools, bench and packaging). A new program is
+# packaged and laid out for Windows without being named anywhere else.
+function(skyvane_collect_programs out)
+    set(programs)
+    get_property(folders DIRECTORY ${PROJECT_SOURCE_DIR} PROPERTY SUBDIRECTORIES)
+    list(FILTER folders EXCLUDE REGEX "/(tests|tools|bench|packaging)$")
+    while(folders)
+        list(POP_FRONT folders folder)
+        get_property(targets DIRECTORY ${folder} PROPERTY BUILDSYSTEM_TARGETS)
+        foreach(target IN LISTS targets)
+            get_target_property(type ${target} TYPE)
+            if(type STREQUAL "EXECUTABLE")
+                list(APPEND programs ${target})
+            endif()
+        endforeach()
+        get_property(below DIRECTORY ${folder} PROPERTY SUBDIRECTORIES)
+        list(APPEND folders ${below})
+    endwhile()
+    list(SORT programs)
+    set(${out} ${programs} PARENT_SCOPE)
+endfunction()
+
+# Writes the programs' built files, one a line, to <file> (read by the Windows layout script).
+function(skyvane_write_program_list file)
+    set(lines)
+    foreach(program IN LISTS ARGN)
+        string(APPEND lines "$<TARGET_FILE:${program}>\n")
+    endforeach()
+    file(GENERATE OUTPUT ${file} CONTENT "${lines}")
+endfunction()
