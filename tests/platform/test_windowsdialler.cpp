@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <ras.h>
+#include <raserror.h>
 
 // The Windows back ends: what the dialling calls answer reaches the client unchanged, and the
 // entry listings grow their buffers as the phone book asks. wine's own calls answer success and
