@@ -22,6 +22,8 @@ declare -A not_under_wine=(
 # One wine server for the whole run (each test would otherwise start and stop its own), ended
 # with the run; the prefix is made once.
 export QT_QPA_PLATFORM=offscreen
+# The offscreen platform on Windows draws text only with fonts from a folder: Debian's.
+export QT_QPA_FONTDIR='Z:\usr\share\fonts\truetype\dejavu'
 run=$SKYVANE_WINSDK/share/winsdk/wine-run.sh
 "$run" cmd /c exit >/dev/null 2>&1 # creates the prefix, writes the Qt variables into it
 "$wineserver" -p

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/../.."
 
 packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  mingw-w64-x86-64-dev wine64 wine nsis xz-utils file
+  mingw-w64-x86-64-dev wine64 wine nsis xz-utils file fonts-dejavu-core
 )
 if [ "${1:-}" = --sdk ]; then
   packages+=(mingw-w64-tools dpkg-dev perl python3 autoconf automake libtool gawk make)

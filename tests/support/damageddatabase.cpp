@@ -2,7 +2,10 @@
 
 #include <QFile>
 
+// mdbtools.h needs GLib's types first where libmdb uses GLib; elsewhere it brings its own.
+#if __has_include(<glib.h>)
 #include <glib.h>
+#endif
 
 #include <mdbtools.h>
 
