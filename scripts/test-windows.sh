@@ -15,6 +15,8 @@ started=$SECONDS
 
 # Tests of the Linux suite that do not run here, each with its reason.
 declare -A not_under_wine=(
+  [test_windowsfit]="checks Linux's font substitutes (fontconfig's Arial to Liberation Sans); wine's offscreen platform has neither Arial nor a substitution"
+  [test_ftptls]="FTP over TLS goes through Schannel on Windows: wine's Schannel refuses the handshake with the test's own CA (curl error 60), and the expected texts are OpenSSL's"
 )
 
 [ -n "${SKYVANE_NO_BUILD:-}" ] || bash scripts/build-windows.sh
@@ -23,10 +25,10 @@ declare -A not_under_wine=(
 # with the run; the prefix is made once.
 export QT_QPA_PLATFORM=offscreen
 # The offscreen platform on Windows draws text only with fonts from a folder: Debian's.
-export QT_QPA_FONTDIR='Z:\usr\share\fonts\truetype\dejavu'
+export QT_QPA_FONTDIR=Z:/usr/share/fonts/truetype/dejavu
 run=$SKYVANE_WINSDK/share/winsdk/wine-run.sh
-"$run" cmd /c exit >/dev/null 2>&1 # creates the prefix, writes the Qt variables into it
-"$wineserver" -p
+"$wineserver" -p 2>/dev/null || true # fails when one runs already: then that one serves
+"$run" cmd /c exit >/dev/null 2>&1 || true # makes the prefix, writes the Qt variables into it
 trap '"$wineserver" -k 2>/dev/null || true' EXIT
 
 skip=()
@@ -35,7 +37,10 @@ exclude=()
 if ((${#skip[@]})); then exclude=(-E "^($(IFS='|'; echo "${skip[*]}"))\$"); fi
 
 status=0
-ctest --test-dir "$winbuild" --output-on-failure -j"$(nproc)" "${exclude[@]}" "$@" || status=$?
+# wine now and then stalls a test program at its start (seen at the start of a run): a test that
+# fails is run once more, and CTest's summary counts it failed only when it fails twice.
+ctest --test-dir "$winbuild" --output-on-failure -j"$(nproc)" --repeat until-pass:2 \
+    "${exclude[@]}" "$@" || status=$?
 if ((${#skip[@]})); then
     echo "Not run under wine:"
     for t in $(printf '%s\n' "${skip[@]}" | sort); do echo "  $t: ${not_under_wine[$t]}"; done

@@ -26,7 +26,10 @@ check() { # check DESCRIPTION COMMAND...
     if "${@:2}"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi
 }
 
-"$wine" wineboot -i >/dev/null 2>&1
+# wine returns before an installer's work is done: wait until every program of the prefix ended.
+run() { "$wine" "$@"; "$wineserver" -w; }
+
+run wineboot -i >/dev/null 2>&1
 folder='C:\Stores\Store 12'
 unix_folder="$WINEPREFIX/drive_c/Stores/Store 12"
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
@@ -51,7 +54,7 @@ not_registered() { ! registered; }
 no_programs_left() { [ -z "$(cd "$unix_folder" && ls -- *.exe *.dll 2>/dev/null)" ]; }
 
 echo "== silent install into $folder"
-"$wine" "$setup" /S "/D=$folder"
+run "$setup" /S "/D=$folder"
 check "every file of dist/windows installed unchanged" same_as_dist
 check "uninstaller written" test -f "$unix_folder/uninstall.exe"
 check "Startup shortcut to svLaunch" shortcut_to "$menu/StartUp/svLaunch.lnk" svLaunch.exe
@@ -88,14 +91,14 @@ printf 'night 1\r\n' > "$unix_folder/transact.log"
 mkdir -p "$unix_folder/MissionData" && printf 'mission' > "$unix_folder/MissionData/m1.ini"
 cp "$unix_folder/skyvane.ini" "$work/skyvane.ini.before"
 rm "$unix_folder/svSetup.exe" # a damaged installation is repaired by the upgrade
-"$wine" "$setup" /S # no folder: the one of the installation found
+run "$setup" /S # no folder: the one of the installation found
 check "skyvane.ini kept byte for byte" cmp -s "$work/skyvane.ini.before" "$unix_folder/skyvane.ini"
 check "transact.log kept" grep -q "night 1" "$unix_folder/transact.log"
 check "MissionData kept" test -f "$unix_folder/MissionData/m1.ini"
 check "programs in place again" same_as_dist
 
 echo "== silent uninstall"
-"$wine" "$unix_folder/uninstall.exe" /S
+run "$unix_folder/uninstall.exe" /S
 check "uninstaller finished" wait_gone "$unix_folder/uninstall.exe"
 check "programs and DLLs removed" no_programs_left
 check "plugins removed" test ! -e "$unix_folder/platforms"
@@ -105,8 +108,8 @@ check "skyvane.ini kept" cmp -s "$work/skyvane.ini.before" "$unix_folder/skyvane
 check "transact.log and MissionData kept" test -f "$unix_folder/transact.log" -a -f "$unix_folder/MissionData/m1.ini"
 
 echo "== install again, uninstall with /PURGE"
-"$wine" "$setup" /S "/D=$folder"
-"$wine" "$unix_folder/uninstall.exe" /S /PURGE
+run "$setup" /S "/D=$folder"
+run "$unix_folder/uninstall.exe" /S /PURGE
 check "uninstaller finished" wait_gone "$unix_folder/uninstall.exe"
 check "the folder is gone with the store's data" test ! -e "$unix_folder"
 
