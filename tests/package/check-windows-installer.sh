@@ -30,6 +30,9 @@ check() { # check DESCRIPTION COMMAND...
 run() { "$wine" "$@"; "$wineserver" -w; }
 
 run wineboot -i >/dev/null 2>&1
+# NSIS takes the folder only unquoted, blanks and all, as a technician types it: through cmd,
+# which passes its command line on as it stands.
+install_into() { run cmd /c "Z:$(printf '%s' "$setup" | tr / '\\') /S /D=$1"; }
 folder='C:\Stores\Store 12'
 unix_folder="$WINEPREFIX/drive_c/Stores/Store 12"
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
@@ -54,7 +57,7 @@ not_registered() { ! registered; }
 no_programs_left() { [ -z "$(cd "$unix_folder" && ls -- *.exe *.dll 2>/dev/null)" ]; }
 
 echo "== silent install into $folder"
-run "$setup" /S "/D=$folder"
+install_into "$folder"
 check "every file of dist/windows installed unchanged" same_as_dist
 check "uninstaller written" test -f "$unix_folder/uninstall.exe"
 check "Startup shortcut to svLaunch" shortcut_to "$menu/StartUp/svLaunch.lnk" svLaunch.exe
@@ -108,7 +111,7 @@ check "skyvane.ini kept" cmp -s "$work/skyvane.ini.before" "$unix_folder/skyvane
 check "transact.log and MissionData kept" test -f "$unix_folder/transact.log" -a -f "$unix_folder/MissionData/m1.ini"
 
 echo "== install again, uninstall with /PURGE"
-run "$setup" /S "/D=$folder"
+install_into "$folder"
 run "$unix_folder/uninstall.exe" /S /PURGE
 check "uninstaller finished" wait_gone "$unix_folder/uninstall.exe"
 check "the folder is gone with the store's data" test ! -e "$unix_folder"
