@@ -40,7 +40,7 @@ ftpport=$(sed -n 's/^PORT //p' "$run/ftpserver.out")
 # --- the store ---------------------------------------------------------------------------------
 store=$run/store
 mkdir -p "$store" "$run/pos" "$run/reports"
-for program in skyvane vanelet svSetup svLaunch update; do
+for program in skyvane vanelet svSetup svLaunch update svGetData; do
     cp "$bin/$program" "$store/"
 done
 cp tests/data/nwind.mdb "$run/pos/nwind.mdb"

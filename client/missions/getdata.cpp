@@ -8,6 +8,7 @@
 #include "client/foundation/statuswriter.h"
 #include "client/foundation/trimdown.h"
 #include "client/missions/mdbreader.h"
+#include "client/missions/missionfiles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -31,10 +33,6 @@ QString readKey(const QString& path, const QString& section, const QString& key,
 // Lists are split at every comma and the pieces kept exactly as written, blanks included.
 QStringList splitList(const QString& text) {
     return text.isEmpty() ? QStringList() : text.split(QLatin1Char(','));
-}
-
-QString companionPath(const QString& missionPath, const char* extension) {
-    return missionPath.left(missionPath.size() - 4) + QLatin1String(extension);
 }
 
 enum class Letter { Text, Number, Boolean };
@@ -56,10 +54,16 @@ int resultColumn(const Mdb::Result& result, const QString& piece) {
 
 class GetData {
 public:
-    GetData(const QString& missionPath, StatusWriter& status, const Clock& clock)
-        : m_missionPath(missionPath), m_status(status), m_clock(clock) {}
+    GetData(const QString& missionPath, StatusWriter& status, const Clock& clock,
+            std::function<void()> onProgress)
+        : m_missionPath(missionPath), m_status(status), m_clock(clock),
+          m_onProgress(std::move(onProgress)) {}
 
+    // Writes the .tsv; the range found is kept for the caller to write into the .tsd.
     void run();
+    const GetDataRange& range() const {
+        return m_range;
+    }
     // After an exception: reports it and removes a data file this run had begun.
     void abandon(const char* what);
 
@@ -85,7 +89,9 @@ private:
     QStringList m_types;
     Mdb::Query m_query;
     QString m_keyProblem;
+    std::function<void()> m_onProgress;
     bool m_writing = false;
+    GetDataRange m_range;
 };
 
 void GetData::reportError(const QString& description) {
@@ -237,11 +243,9 @@ bool GetData::writeRows(Mdb::Result& result, QFile& file, QDateTime* first, QDat
 }
 
 void GetData::run() {
-    m_status.writeStatus(QStringLiteral("Working On ") + m_missionPath +
-                         QStringLiteral(", GetData"));
     m_iniPath = Paths::toNative(m_missionPath);
-    m_tsdPath = companionPath(m_iniPath, ".tsd");
-    m_tsvPath = companionPath(m_iniPath, ".tsv");
+    m_tsdPath = MissionFiles::companion(m_iniPath, QStringLiteral(".tsd"));
+    m_tsvPath = MissionFiles::companion(m_iniPath, QStringLiteral(".tsv"));
     if (!readKeys()) {
         reportError(m_keyProblem);
         return;
@@ -256,6 +260,7 @@ void GetData::run() {
 
     // From here on a failing step is reported and the next step runs.
     Mdb::Database database;
+    database.setProgress(m_onProgress);
     QString error;
     if (!database.open(mdbPath, &error))
         reportError(error);
@@ -301,13 +306,9 @@ void GetData::run() {
     }
     m_writing = false;
     if (m_query.start.used || m_query.end.used) {
-        QString writeError;
-        if (!ProfileFile::writeString(m_tsdPath, TsdSection, QStringLiteral("StartDate"),
-                                      DateText::dateValue(first), &writeError))
-            reportError(writeError);
-        if (!ProfileFile::writeString(m_tsdPath, TsdSection, QStringLiteral("EndDate"),
-                                      DateText::dateValue(last), &writeError))
-            reportError(writeError);
+        m_range.found = true;
+        m_range.first = DateText::dateValue(first);
+        m_range.last = DateText::dateValue(last);
     }
 }
 
@@ -319,12 +320,20 @@ void GetData::abandon(const char* what) {
 
 } // namespace
 
-void ProcessGetData(const QString& missionPath, StatusWriter& status, const Clock& clock) {
-    GetData getData(missionPath, status, clock);
+GetDataRange ExtractGetData(const QString& missionPath, StatusWriter& status, const Clock& clock,
+                            std::function<void()> onProgress) {
+    GetData getData(missionPath, status, clock, std::move(onProgress));
     // One mission's failure must never end the run of the others.
     try {
         getData.run();
     } catch (const std::exception& e) {
         getData.abandon(e.what());
+        return GetDataRange();
     }
+    return getData.range();
+}
+
+void ProcessGetData(const QString& missionPath, StatusWriter& status, const Clock& clock) {
+    status.writeStatus(QStringLiteral("Working On ") + missionPath + QStringLiteral(", GetData"));
+    WriteGetDataRange(missionPath, ExtractGetData(missionPath, status, clock, nullptr), status);
 }

@@ -3,7 +3,7 @@
 #include "client/foundation/paths.h"
 #include "client/foundation/settings.h"
 #include "client/foundation/statuslog.h"
-#include "client/missions/getdata.h"
+#include "client/missions/getdataworker.h"
 #include "client/missions/missionpack.h"
 #include "client/session/clientstate.h"
 #include "client/session/sessionclient.h"
@@ -16,7 +16,8 @@
 #include <QThread>
 
 WindowedProcedures::WindowedProcedures(SessionClient& session)
-    : m_session(session), m_xftp(new FtpClient), m_xzip(new ZipComponent) {
+    : m_session(session), m_xftp(new FtpClient), m_xzip(new ZipComponent),
+      m_getData(new GetDataWorker(GetDataWorker::programPath(Paths::programFolder()))) {
     // The main window's event handlers set FtpDone too, but a user may close that window while
     // a transfer runs: the waits must still end, so the component's owner sets it as well.
     QObject::connect(m_xftp.get(), &FtpClient::FtpCompleted, [] { clientFlags().ftpDone = true; });
@@ -35,19 +36,25 @@ void WindowedProcedures::autoUpdateClient() {
 }
 
 bool WindowedProcedures::processMissionPack(const QString& packName) {
+    // The worker reads the database; meanwhile the window, the keep-alive and Cancel stay live.
     return ProcessMissionPack(*this, packName, [this](const QString& missionPath) {
-        ProcessGetData(missionPath, *this);
+        m_getData->run(missionPath, *this, [this] {
+            sleepMs(10);
+            pumpEvents();
+        });
     });
 }
 
 void WindowedProcedures::abortTransfers() {
     m_xftp->setAbort(true);
     m_xzip->setAbort(true);
+    m_getData->setAbort(true);
 }
 
 void WindowedProcedures::resumeTransfers() {
     m_xftp->setAbort(false);
     m_xzip->setAbort(false);
+    m_getData->setAbort(false);
 }
 
 void WindowedProcedures::writeStatus(const QString& text) {

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class GetDataWorker;
 class SessionClient;
 
 // The windowed client's transfers, self-update and Mission Packs: the FTP and zip components
@@ -42,4 +43,5 @@ private:
     SessionClient& m_session;
     std::unique_ptr<FtpClient> m_xftp;
     std::unique_ptr<ZipComponent> m_xzip;
+    std::unique_ptr<GetDataWorker> m_getData;
 };

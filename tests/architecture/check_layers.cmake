@@ -8,7 +8,7 @@ endif()
 
 set(folders
     client/foundation client/transfer client/missions client/platform client/session/protocol
-    client/session client/widgets client/display headless setup launcher updater)
+    client/session client/widgets client/display headless dataworker setup launcher updater)
 
 set(uses_client/foundation        client/foundation)
 set(uses_client/transfer          client/foundation client/transfer)
@@ -22,6 +22,7 @@ set(uses_client/session           client/foundation client/transfer client/missi
                                   client/display client/session)
 set(uses_headless                 client/foundation client/transfer client/missions
                                   client/session/protocol headless)
+set(uses_dataworker               client/foundation client/transfer client/missions dataworker)
 set(uses_setup                    client/foundation client/platform client/widgets setup)
 set(uses_launcher                 client/foundation client/widgets launcher)
 set(uses_updater                  client/foundation client/widgets updater)

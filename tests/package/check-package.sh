@@ -65,11 +65,11 @@ cp "$deb" "$root/tmp/skyvane.deb"
 in_root apt-get update >/dev/null
 DEBIAN_FRONTEND=noninteractive in_root apt-get install -y --no-install-recommends \
     /tmp/skyvane.deb >"$work/install.log" 2>&1 || { tail -n 30 "$work/install.log"; exit 1; }
-for program in skyvane vanelet svSetup svLaunch update; do
+for program in skyvane svGetData vanelet svSetup svLaunch update; do
     check "$program installed in /opt/skyvane" test -x "$folder/$program"
 done
 check "every library of the programs is there" \
-    bash -c "! chroot '$root' ldd /opt/skyvane/skyvane /opt/skyvane/vanelet /opt/skyvane/svSetup /opt/skyvane/svLaunch /opt/skyvane/update | grep -q 'not found'"
+    bash -c "! chroot '$root' ldd /opt/skyvane/skyvane /opt/skyvane/svGetData /opt/skyvane/vanelet /opt/skyvane/svSetup /opt/skyvane/svLaunch /opt/skyvane/update | grep -q 'not found'"
 check "group skyvane created" in_root getent group skyvane
 check "program folder root:skyvane 2775" \
     test "$(in_root stat -c '%U:%G %a' /opt/skyvane)" = "root:skyvane 2775"

@@ -22,7 +22,8 @@ bool installProgram(const TempProgramFolder& folder, const QString& name) {
 }
 
 bool installClient(const TempProgramFolder& folder, quint16 sessionPort) {
-    if (!installProgram(folder, QStringLiteral("skyvane")))
+    if (!installProgram(folder, QStringLiteral("skyvane")) ||
+        !installProgram(folder, QStringLiteral("svGetData")))
         return false;
     folder.write(QStringLiteral("skyvane.ini"),
                  QStringLiteral("[system]\r\nID=STORE12\r\nPass=secret\r\nConnection=LAN\r\n"

@@ -16,7 +16,7 @@ namespace ClientProgram {
 
 // Copies the built program into the folder under its platform name.
 bool installProgram(const TempProgramFolder& folder, const QString& name);
-// Copies skyvane and writes skyvane.ini for site STORE12, password "secret", over the LAN to
+// Copies skyvane and its database worker and writes skyvane.ini for site STORE12, password "secret", over the LAN to
 // 127.0.0.1:sessionPort.
 bool installClient(const TempProgramFolder& folder, quint16 sessionPort);
 

@@ -1,0 +1,194 @@
+#include "client/foundation/statuswriter.h"
+#include "client/missions/getdataworker.h"
+#include "tests/support/damageddatabase.h"
+#include "tests/support/tempprogramfolder.h"
+#include "tests/support/testdata.h"
+
+#include <QDir>
+#include <QThread>
+#include <QtTest>
+
+namespace {
+
+class RecordingStatus : public StatusWriter {
+public:
+    void writeStatus(const QString& text) override {
+        lines << text;
+    }
+    QStringList lines;
+};
+
+const QByteArray Tsd = "[TSD]\r\nDataTypes=n,s,n\r\nStartDate=1/1/1900\r\nEndDate=1/1/1900\r\n";
+
+// A program folder with MissionData/m.ini reading a table of one database.
+struct Mission {
+    TempProgramFolder folder;
+    RecordingStatus status;
+
+    Mission() {
+        QDir(folder.path()).mkdir(QStringLiteral("MissionData"));
+    }
+    QString path() const {
+        return folder.file(QStringLiteral("MissionData/m.ini"));
+    }
+    void write(const QString& database, const QByteArray& table) {
+        folder.write(QStringLiteral("MissionData/m.ini"),
+                     "[Mission]\r\nType=getdata\r\nMDBName=" + database.toLocal8Bit() +
+                         "\r\nTableName=" + table +
+                         "\r\nUseTargetStartDate=True\r\nStartDateFieldName=OrderDate\r\n"
+                         "StartDate=1/1/1990\r\nDataFields=OrderID,ShipName,Freight\r\n");
+        folder.write(QStringLiteral("MissionData/m.tsd"), Tsd);
+        status.lines.clear();
+    }
+    void run(GetDataWorker& worker) {
+        worker.run(path(), status, [] { QThread::msleep(10); });
+    }
+    bool tsvExists() const {
+        return QFile::exists(folder.file(QStringLiteral("MissionData/m.tsv")));
+    }
+    QByteArray tsd() const {
+        return folder.read(QStringLiteral("MissionData/m.tsd"));
+    }
+};
+
+GetDataWorker::Limits quickLimits(int noProgressMs) {
+    GetDataWorker::Limits limits;
+    limits.noProgressMs = noProgressMs;
+    return limits;
+}
+
+enum class Damage { Truncated, CatalogPage, DataPage, RowOffsets };
+
+} // namespace
+
+class TestGetDataWorker : public QObject {
+    Q_OBJECT
+private slots:
+    void damagedCopiesEndTheMissionOnly_data();
+    void damagedCopiesEndTheMissionOnly();
+    void failingWorkerIsNamedAndLeavesNothing_data();
+    void failingWorkerIsNamedAndLeavesNothing();
+    void cancelStopsTheWorker();
+    void missingWorker();
+};
+
+void TestGetDataWorker::damagedCopiesEndTheMissionOnly_data() {
+    QTest::addColumn<int>("damage");
+    QTest::newRow("cut at a page boundary") << int(Damage::Truncated);
+    QTest::newRow("bytes overwritten in a catalog page") << int(Damage::CatalogPage);
+    QTest::newRow("bytes overwritten in a data page") << int(Damage::DataPage);
+    QTest::newRow("row offset table overwritten") << int(Damage::RowOffsets);
+}
+
+// The real worker on copies damaged the ways stores see: each mission ends with an error line
+// naming its table, whether the reader noticed the damage or had to be stopped, and leaves no
+// data file and the .tsd as delivered; the same worker then reads a healthy copy whole.
+void TestGetDataWorker::damagedCopiesEndTheMissionOnly() {
+    QFETCH(int, damage);
+    Mission m;
+    const QString healthy = TestData::dataFile(QStringLiteral("nwind.mdb"));
+    DamagedDatabase db(healthy);
+    const QList<int> orders = db.dataPagesOf(QStringLiteral("Orders"));
+    const QList<int> catalog = db.dataPagesOf(QStringLiteral("MSysObjects"));
+    QVERIFY(orders.size() > 3 && !catalog.isEmpty());
+    switch (Damage(damage)) {
+    case Damage::Truncated:
+        // Here the reading library's catalog reader loops for ever.
+        db.truncateToPages(736);
+        break;
+    case Damage::CatalogPage: {
+        // The catalog rows that name the table.
+        int hits = 0;
+        for (int page : catalog) {
+            const int at = db.offsetIn(page, QByteArray("\0\0\0\0Orders\x03", 11));
+            if (at > 17) {
+                db.overwrite(page, at - 17, QByteArray(24, '\xee'));
+                ++hits;
+            }
+        }
+        QVERIFY(hits > 0);
+        break;
+    }
+    case Damage::DataPage:
+        db.overwrite(orders.at(1), db.pageSize() - 600, QByteArray(64, '\xff'));
+        break;
+    case Damage::RowOffsets:
+        db.overwrite(orders.at(1), db.rowCountOffset() + 2, QByteArray(8, '\x7f'));
+        break;
+    }
+    db.writeTo(m.folder.file(QStringLiteral("damaged.mdb")));
+
+    GetDataWorker worker(TestData::program(QStringLiteral("svGetData")), quickLimits(2000));
+    m.write(m.folder.file(QStringLiteral("damaged.mdb")), "Orders");
+    m.run(worker);
+    const QStringList errors = m.status.lines.filter(QStringLiteral("Error"));
+    QVERIFY2(!errors.isEmpty() && errors.last().contains(QStringLiteral(" Orders error=")),
+             qPrintable(m.status.lines.join('\n')));
+    QVERIFY(!m.tsvExists());
+    QCOMPARE(m.tsd(), Tsd);
+
+    m.write(healthy, "Orders");
+    m.run(worker);
+    QCOMPARE(m.status.lines, QStringList{"Working On " + m.path() + ", GetData"});
+    QCOMPARE(m.folder.lines(QStringLiteral("MissionData/m.tsv")).size(), 830);
+    QVERIFY(m.tsd().contains("StartDate=8/4/1994"));
+}
+
+void TestGetDataWorker::failingWorkerIsNamedAndLeavesNothing_data() {
+    QTest::addColumn<QByteArray>("table");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("no progress") << QByteArray("Hang")
+                                 << "the database reader made no progress for 1 s and was stopped";
+    QTest::newRow("crash") << QByteArray("Crash") << "the database reader crashed";
+    QTest::newRow("garbled output")
+        << QByteArray("Garble") << "the database reader sent output that cannot be read";
+}
+
+void TestGetDataWorker::failingWorkerIsNamedAndLeavesNothing() {
+    QFETCH(QByteArray, table);
+    QFETCH(QString, cause);
+    Mission m;
+    GetDataWorker worker(TestData::program(QStringLiteral("fake_svGetData")), quickLimits(1000));
+    m.write(QStringLiteral("unused.mdb"), table);
+    m.run(worker);
+    QCOMPARE(m.status.lines,
+             QStringList({"Working On " + m.path() + ", GetData", "fake worker reading",
+                          "Error in ProcessGetData on " + table + " error=" + cause}));
+    QVERIFY(!m.tsvExists());
+    QCOMPARE(m.tsd(), Tsd);
+}
+
+void TestGetDataWorker::cancelStopsTheWorker() {
+    Mission m;
+    GetDataWorker worker(TestData::program(QStringLiteral("fake_svGetData")), quickLimits(60000));
+    m.write(QStringLiteral("unused.mdb"), "Hang");
+    int turns = 0;
+    worker.run(m.path(), m.status, [&] {
+        QThread::msleep(10);
+        if (++turns == 20)
+            worker.setAbort(true);
+    });
+    QCOMPARE(m.status.lines.last(),
+             QString("Error in ProcessGetData on Hang error=the mission was cancelled"));
+    QVERIFY(!m.tsvExists());
+    // Until the abort is cleared no worker starts.
+    m.write(QStringLiteral("unused.mdb"), "Hang");
+    m.run(worker);
+    QCOMPARE(m.status.lines.size(), 2);
+    worker.setAbort(false);
+}
+
+void TestGetDataWorker::missingWorker() {
+    Mission m;
+    GetDataWorker worker(m.folder.file(QStringLiteral("svGetData")));
+    m.write(QStringLiteral("unused.mdb"), "Orders");
+    m.run(worker);
+    QCOMPARE(m.status.lines.size(), 2);
+    QVERIFY2(m.status.lines.at(1).startsWith(
+                 "Error in ProcessGetData on Orders error=the database reader "),
+             qPrintable(m.status.lines.at(1)));
+    QVERIFY(m.status.lines.at(1).contains("cannot be started"));
+}
+
+QTEST_GUILESS_MAIN(TestGetDataWorker)
+#include "test_getdataworker.moc"
