@@ -145,8 +145,9 @@ bool writeString(const QString& path, const QString& section, const QString& key
     const Location loc = locate(lines, section, key, nullptr);
     const QByteArray crlf = "\r\n";
     auto insertLine = [&](int at, const QByteArray& line) {
-        // The line before a new one must end, or the two would run together.
-        if (at > 0 && ends[at - 1].isEmpty())
+        // The line before a new one must end, or the two would run together (a lone CR does
+        // not end a line).
+        if (at > 0 && !ends[at - 1].endsWith('\n'))
             ends[at - 1] = crlf;
         lines.insert(at, line);
         ends.insert(at, crlf);

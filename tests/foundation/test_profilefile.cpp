@@ -74,6 +74,13 @@ void TestProfileFile::writeAddsKeyAtEndOfSection() {
     QVERIFY(ProfileFile::writeString(folder.file("a.ini"), "a", "z", "3"));
     QVERIFY(ProfileFile::writeString(folder.file("a.ini"), "b", "w", "4"));
     QCOMPARE(folder.read("a.ini"), QByteArray("[a]\r\nx=1\r\nz=3\r\n\r\n[b]\r\ny=2\r\nw=4\r\n"));
+
+    // Found by fuzzing: a last line ended by a lone CR took the new section onto itself, and
+    // the key written could not be read back.
+    folder.write("c.ini", "[c]\r\nx=1\r");
+    QVERIFY(ProfileFile::writeString(folder.file("c.ini"), "d", "y", "2"));
+    QCOMPARE(ProfileFile::readString(folder.file("c.ini"), "d", "y", "none", 10), QString("2"));
+    QCOMPARE(ProfileFile::readString(folder.file("c.ini"), "c", "x", "none", 10), QString("1"));
 }
 
 void TestProfileFile::trimdownStopsAtNulWithinLimit() {
