@@ -1,11 +1,14 @@
 // Runs one getdata mission from the command line, for timing against other exporters:
 //   getdata_bench MISSION.ini
-// Status lines go to standard error; the .tsv is written beside the mission file.
+// The mission runs as the client runs it: in the database worker svGetData beside this program,
+// waited for with the client's own loop. Status lines go to standard error; the .tsv is written
+// beside the mission file.
 #include "client/foundation/statuswriter.h"
-#include "client/missions/getdata.h"
+#include "client/missions/getdataworker.h"
 
 #include <QCoreApplication>
 #include <QStringList>
+#include <QThread>
 #include <cstdio>
 
 namespace {
@@ -25,6 +28,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     StderrStatus status;
-    ProcessGetData(args.at(1), status);
+    GetDataWorker worker(GetDataWorker::programPath(QCoreApplication::applicationDirPath()));
+    worker.run(args.at(1), status, [] {
+        QThread::msleep(10);
+        QCoreApplication::processEvents();
+    });
     return 0;
 }

@@ -30,7 +30,7 @@ trap 'rm -rf "$work"' EXIT
 BENCH_WORK="$work"
 
 echo "== building getdata_bench"
-bench_build getdata_bench
+bench_build getdata_bench svGetData
 getdata="$BUILD_DIR/bin/getdata_bench"
 
 echo "== growing Orders"
