@@ -4,7 +4,7 @@
 function(skyvane_collect_programs out)
     set(programs)
     get_property(folders DIRECTORY ${PROJECT_SOURCE_DIR} PROPERTY SUBDIRECTORIES)
-    list(FILTER folders EXCLUDE REGEX "/(tests|tools|bench|packaging)$")
+    list(FILTER folders EXCLUDE REGEX "/(tests|tools|bench|packaging)(/|$)")
     while(folders)
         list(POP_FRONT folders folder)
         get_property(targets DIRECTORY ${folder} PROPERTY BUILDSYSTEM_TARGETS)
