@@ -97,9 +97,9 @@ apt_private() {
 }
 
 fetch_src() { # fetch_src PKG[=VERSION] DIR
-    local spec=$1 dir=$2
+    local pkg=$1 dir=$2
     [[ -d $dir ]] && { echo "have $dir"; return 0; }
-    (cd "$SRC" && apt-get "${APT_OPTS[@]}" source "$spec")
+    (cd "$SRC" && apt-get "${APT_OPTS[@]}" source "$pkg")
     [[ -d $dir ]]
 }
 
