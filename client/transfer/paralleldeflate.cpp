@@ -143,6 +143,17 @@ bool ParallelDeflate::deflateFile(Entry& entry, int spoolIndex) {
     uLong crc = crc32(0, nullptr, 0);
     quint64 size = 0;
     const qint64 offset = spool.written;
+    // Moves what zlib put into the output buffer to the spool.
+    auto spoolOutput = [&]() {
+        const qint64 produced = output.size() - qint64(stream.avail_out);
+        if (spool.file.write(output.constData(), produced) != produced) {
+            fail(SpoolFailed, QStringLiteral("Cannot write a temporary file for %1: %2")
+                                  .arg(entry.path, spool.file.errorString()));
+            return false;
+        }
+        spool.written += produced;
+        return true;
+    };
     // Hands zlib's output to the spool until zlib has nothing more for now.
     auto drain = [&](int flush) {
         int result = Z_OK;
@@ -150,13 +161,8 @@ bool ParallelDeflate::deflateFile(Entry& entry, int spoolIndex) {
             stream.next_out = reinterpret_cast<Bytef*>(output.data());
             stream.avail_out = uInt(output.size());
             result = deflate(&stream, flush);
-            const qint64 produced = output.size() - qint64(stream.avail_out);
-            if (spool.file.write(output.constData(), produced) != produced) {
-                fail(SpoolFailed, QStringLiteral("Cannot write a temporary file for %1: %2")
-                                      .arg(entry.path, spool.file.errorString()));
+            if (!spoolOutput())
                 return false;
-            }
-            spool.written += produced;
         } while (stream.avail_out == 0 && result != Z_STREAM_END);
         return true;
     };
@@ -182,13 +188,8 @@ bool ParallelDeflate::deflateFile(Entry& entry, int spoolIndex) {
             stream.next_out = reinterpret_cast<Bytef*>(output.data());
             stream.avail_out = uInt(output.size());
             const int result = deflateParams(&stream, level, Z_DEFAULT_STRATEGY);
-            const qint64 produced = output.size() - qint64(stream.avail_out);
-            if (spool.file.write(output.constData(), produced) != produced) {
-                fail(SpoolFailed, QStringLiteral("Cannot write a temporary file for %1: %2")
-                                      .arg(entry.path, spool.file.errorString()));
+            if (!spoolOutput())
                 return false;
-            }
-            spool.written += produced;
             if (result != Z_BUF_ERROR)
                 return true;
         }
