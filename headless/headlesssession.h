@@ -1,6 +1,6 @@
 #pragma once
 
-#include "client/session/protocol/unknowncommands.h"
+#include "client/foundation/protocol/unknowncommands.h"
 
 #include <QString>
 

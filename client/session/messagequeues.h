@@ -1,7 +1,7 @@
 #pragma once
 
+#include "client/foundation/protocol/unknowncommands.h"
 #include "client/session/boundedqueue.h"
-#include "client/session/protocol/unknowncommands.h"
 
 #include <QString>
 #include <QStringList>

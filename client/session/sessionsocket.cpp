@@ -1,8 +1,8 @@
 #include "client/session/sessionsocket.h"
 
+#include "client/foundation/protocol/socketnotice.h"
 #include "client/foundation/settings.h"
 #include "client/foundation/statuslog.h"
-#include "client/session/protocol/socketnotice.h"
 #include "client/session/sessionhost.h"
 
 #include <QTcpSocket>

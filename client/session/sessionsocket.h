@@ -1,6 +1,6 @@
 #pragma once
 
-#include "client/session/protocol/wireformat.h"
+#include "client/foundation/protocol/wireformat.h"
 
 #include <QAbstractSocket>
 #include <QObject>

@@ -7,21 +7,21 @@ if(NOT ROOT)
 endif()
 
 set(folders
-    client/foundation client/transfer client/missions client/platform client/session/protocol
+    client/foundation client/transfer client/missions client/platform client/foundation/protocol
     client/session client/widgets client/display headless dataworker setup launcher updater)
 
 set(uses_client/foundation        client/foundation)
 set(uses_client/transfer          client/foundation client/transfer)
 set(uses_client/missions          client/foundation client/transfer client/missions)
 set(uses_client/platform          client/foundation client/platform)
-set(uses_client/session/protocol  client/foundation client/session/protocol)
+set(uses_client/foundation/protocol  client/foundation client/foundation/protocol)
 set(uses_client/widgets           client/foundation client/widgets)
 set(uses_client/display           client/foundation client/widgets client/display)
 set(uses_client/session           client/foundation client/transfer client/missions
-                                  client/platform client/session/protocol client/widgets
+                                  client/platform client/foundation/protocol client/widgets
                                   client/display client/session)
 set(uses_headless                 client/foundation client/transfer client/missions
-                                  client/session/protocol headless)
+                                  client/foundation/protocol headless)
 set(uses_dataworker               client/foundation client/transfer client/missions dataworker)
 set(uses_setup                    client/foundation client/platform client/widgets setup)
 set(uses_launcher                 client/foundation client/widgets launcher)

@@ -1,6 +1,6 @@
 // The session's wire framer on arbitrary arrivals: the input is cut into arrivals at its 0x00
 // bytes. Messages never hold a terminator, and nothing kept grows past the message limit.
-#include "client/session/protocol/wireformat.h"
+#include "client/foundation/protocol/wireformat.h"
 
 #include <cstdint>
 #include <cstdlib>

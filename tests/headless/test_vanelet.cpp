@@ -1,5 +1,5 @@
 #include "client/foundation/paths.h"
-#include "client/session/protocol/unknowncommands.h"
+#include "client/foundation/protocol/unknowncommands.h"
 #include "tests/support/ftpserverfixture.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tests/support/testdata.h"

@@ -1,5 +1,5 @@
+#include "client/foundation/protocol/socketnotice.h"
 #include "client/platform/dialler.h"
-#include "client/session/protocol/socketnotice.h"
 #include "client/session/retryschedule.h"
 
 #include <QtTest>

@@ -1,4 +1,4 @@
-#include "client/session/protocol/socketnotice.h"
+#include "client/foundation/protocol/socketnotice.h"
 
 namespace SocketNotice {
 

@@ -1,4 +1,4 @@
-#include "client/session/protocol/wireformat.h"
+#include "client/foundation/protocol/wireformat.h"
 
 #include "client/foundation/ansitext.h"
 

@@ -1,4 +1,4 @@
-#include "client/session/protocol/unknowncommands.h"
+#include "client/foundation/protocol/unknowncommands.h"
 
 #include <QStringList>
 
