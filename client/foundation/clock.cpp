@@ -1,5 +1,7 @@
 #include "client/foundation/clock.h"
 
+#include <chrono>
+
 Clock::~Clock() = default;
 
 namespace {
@@ -7,6 +9,11 @@ class SystemClock : public Clock {
 public:
     QDateTime now() const override {
         return QDateTime::currentDateTime();
+    }
+    qint64 steadyMs() const override {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
     }
 };
 } // namespace
@@ -21,6 +28,10 @@ ManualClock::ManualClock(const QDateTime& start)
 
 QDateTime ManualClock::now() const {
     return m_now;
+}
+
+qint64 ManualClock::steadyMs() const {
+    return m_now.toMSecsSinceEpoch();
 }
 
 void ManualClock::set(const QDateTime& time) {

@@ -6,6 +6,7 @@
 #include "client/foundation/version.h"
 #include "client/session/clientapp.h"
 #include "client/session/clientstate.h"
+#include "client/session/pacedtimer.h"
 #include "client/session/sessionclient.h"
 #include "client/widgets/twips.h"
 
@@ -15,7 +16,6 @@
 #include <QListView>
 #include <QPushButton>
 #include <QStringListModel>
-#include <QTimer>
 
 namespace {
 QLabel* label(QWidget* parent, const QString& text, const QRect& geometry) {
@@ -64,21 +64,18 @@ frmMain::frmMain(ClientApp* app) : QWidget(nullptr), m_app(app) {
     m_cmdMin->setGeometry(Twips::rect(4200, 4620, 1455, 375));
     connect(m_cmdMin, &QPushButton::clicked, this, &QWidget::showMinimized);
 
-    m_tmrPulse = addTimer(1000, &SessionClient::pulseTick);
-    m_spltimer = addTimer(4, &SessionClient::dispatchTick);
-    m_clientspltimer = addTimer(750, &SessionClient::sendTick);
-    m_socktimer = addTimer(250, &SessionClient::socketWatchTick);
-    m_tmrRetrySec = addTimer(1000, &SessionClient::retryTick);
-    // 250 wake-ups a second with nothing to dispatch cost an idle, connected client more than
-    // a percent of a core: the 4 ms timer runs from a message's arrival until the queue is
-    // empty again, so a message is still handled within 4 ms.
-    connect(&app->session(), &SessionClient::incomingWaiting, this, [this](bool waiting) {
-        if (!m_timersStarted)
-            return;
-        if (!waiting)
-            m_spltimer->stop();
-        else if (!m_spltimer->isActive())
-            m_spltimer->start();
+    // Each timer sleeps while its tick has nothing to do and wakes on the beat it would have
+    // kept: 250 wake-ups a second with nothing to dispatch cost an idle client over a percent
+    // of a core, and the paces of sending, keep-alives and retries stay as they were.
+    m_tmrPulse = addTimer(1000, &SessionClient::pulseTick, &SessionClient::pulseDue);
+    m_spltimer = addTimer(4, &SessionClient::dispatchTick, &SessionClient::dispatchDue);
+    m_clientspltimer = addTimer(750, &SessionClient::sendTick, &SessionClient::sendDue);
+    m_socktimer = addTimer(250, &SessionClient::socketWatchTick, &SessionClient::socketWatchDue);
+    m_tmrRetrySec = addTimer(1000, &SessionClient::retryTick, &SessionClient::retryDue);
+    connect(&app->session(), &SessionClient::timerWorkChanged, this, [this] {
+        for (PacedTimer* timer :
+             {m_tmrPulse, m_spltimer, m_clientspltimer, m_socktimer, m_tmrRetrySec})
+            timer->update();
     });
 
     // Load: the version line, then the progress bar in its idle state.
@@ -95,22 +92,19 @@ frmMain::frmMain(ClientApp* app) : QWidget(nullptr), m_app(app) {
 
 frmMain::~frmMain() = default;
 
-QTimer* frmMain::addTimer(int intervalMs, void (SessionClient::*tick)()) {
-    auto* timer = new QTimer(this);
-    timer->setInterval(intervalMs);
-    // The sending pace is part of the protocol: keep it to the millisecond.
-    timer->setTimerType(Qt::PreciseTimer);
+PacedTimer* frmMain::addTimer(int intervalMs, void (SessionClient::*tick)(),
+                              bool (SessionClient::*due)() const) {
     SessionClient* session = &m_app->session();
-    connect(timer, &QTimer::timeout, session, tick);
+    auto* timer = new PacedTimer(
+        intervalMs, [session, due] { return (session->*due)(); }, this);
+    timer->setClock(&session->clock());
+    connect(timer, &PacedTimer::timeout, session, tick);
     return timer;
 }
 
 void frmMain::startTimers() {
-    m_timersStarted = true;
-    for (QTimer* timer : {m_tmrPulse, m_clientspltimer, m_socktimer, m_tmrRetrySec})
+    for (PacedTimer* timer : {m_tmrPulse, m_spltimer, m_clientspltimer, m_socktimer, m_tmrRetrySec})
         timer->start();
-    if (!m_app->session().pendingIncoming().isEmpty())
-        m_spltimer->start();
 }
 
 QRect frmMain::progressBarRect() const {
@@ -173,22 +167,22 @@ QPushButton* frmMain::cmdMin() const {
     return m_cmdMin;
 }
 
-QTimer* frmMain::tmrPulse() const {
+PacedTimer* frmMain::tmrPulse() const {
     return m_tmrPulse;
 }
 
-QTimer* frmMain::spltimer() const {
+PacedTimer* frmMain::spltimer() const {
     return m_spltimer;
 }
 
-QTimer* frmMain::clientspltimer() const {
+PacedTimer* frmMain::clientspltimer() const {
     return m_clientspltimer;
 }
 
-QTimer* frmMain::socktimer() const {
+PacedTimer* frmMain::socktimer() const {
     return m_socktimer;
 }
 
-QTimer* frmMain::tmrRetrySec() const {
+PacedTimer* frmMain::tmrRetrySec() const {
     return m_tmrRetrySec;
 }

@@ -12,7 +12,7 @@ class QGroupBox;
 class QLabel;
 class QListView;
 class QPushButton;
-class QTimer;
+class PacedTimer;
 class SessionClient;
 
 // The client's main window: the status list, the transfer frame, Cancel and Minimize, and the
@@ -51,21 +51,21 @@ public:
     QPushButton* cmdCancel() const;
     QPushButton* cmdMin() const;
 
-    QTimer* tmrPulse() const;
-    QTimer* spltimer() const;
-    QTimer* clientspltimer() const;
-    QTimer* socktimer() const;
-    QTimer* tmrRetrySec() const;
+    PacedTimer* tmrPulse() const;
+    PacedTimer* spltimer() const;
+    PacedTimer* clientspltimer() const;
+    PacedTimer* socktimer() const;
+    PacedTimer* tmrRetrySec() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void showNewestStatus();
-    QTimer* addTimer(int intervalMs, void (SessionClient::*tick)());
+    PacedTimer* addTimer(int intervalMs, void (SessionClient::*tick)(),
+                         bool (SessionClient::*due)() const);
 
     ClientApp* m_app;
-    bool m_timersStarted = false;
     QLabel* m_lblTitle;
     QListView* m_lstStatus;
     QGroupBox* m_frame1;
@@ -74,11 +74,11 @@ private:
     QLabel* m_lblByteRate;
     QPushButton* m_cmdCancel;
     QPushButton* m_cmdMin;
-    QTimer* m_tmrPulse;
-    QTimer* m_spltimer;
-    QTimer* m_clientspltimer;
-    QTimer* m_socktimer;
-    QTimer* m_tmrRetrySec;
+    PacedTimer* m_tmrPulse;
+    PacedTimer* m_spltimer;
+    PacedTimer* m_clientspltimer;
+    PacedTimer* m_socktimer;
+    PacedTimer* m_tmrRetrySec;
     std::unique_ptr<ProgressBar> m_progressBar;
     FtpEventHandler* m_transferEvents;
 };

@@ -1,10 +1,10 @@
 #include "client/session/frmnoserv.h"
 
+#include "client/session/pacedtimer.h"
 #include "client/widgets/twips.h"
 
 #include <QLabel>
 #include <QPushButton>
-#include <QTimer>
 
 frmNoServ::frmNoServ(NoticeState* state) : QWidget(nullptr), m_state(state) {
     setWindowTitle(QStringLiteral("Skyvane"));
@@ -29,9 +29,9 @@ frmNoServ::frmNoServ(NoticeState* state) : QWidget(nullptr), m_state(state) {
     m_cmdHide->setGeometry(Twips::rect(1800, 2130, 1215, 375));
     connect(m_cmdHide, &QPushButton::clicked, this, &frmNoServ::onHide);
 
-    m_tmrHideCounter = new QTimer(this);
-    m_tmrHideCounter->setInterval(1000);
-    connect(m_tmrHideCounter, &QTimer::timeout, this, &frmNoServ::hideCounterTick);
+    m_tmrHideCounter = new PacedTimer(
+        1000, [this] { return m_state->hidden; }, this);
+    connect(m_tmrHideCounter, &PacedTimer::timeout, this, &frmNoServ::hideCounterTick);
 }
 
 frmNoServ::~frmNoServ() = default;
@@ -54,6 +54,7 @@ void frmNoServ::onHide() {
     m_state->hidden = true;
     m_state->hideCounter = 0;
     hide();
+    m_tmrHideCounter->update();
 }
 
 void frmNoServ::hideCounterTick() {
@@ -83,6 +84,6 @@ QPushButton* frmNoServ::cmdHide() const {
     return m_cmdHide;
 }
 
-QTimer* frmNoServ::tmrHideCounter() const {
+PacedTimer* frmNoServ::tmrHideCounter() const {
     return m_tmrHideCounter;
 }

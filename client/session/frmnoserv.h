@@ -4,7 +4,7 @@
 
 class QLabel;
 class QPushButton;
-class QTimer;
+class PacedTimer;
 
 // Whether the user hid the notice, and the seconds since. Lives for the whole run, beyond the
 // notice window itself.
@@ -26,14 +26,14 @@ public:
     void setTexts(const QString& retry, const QString& message);
     // Visible and on top, without taking the focus, moving or resizing.
     void showOnTop();
-    // tmrHideCounter, every 1000 ms.
+    // tmrHideCounter, every 1000 ms while the notice is hidden.
     void hideCounterTick();
 
     QLabel* lblMessage() const;
     QLabel* retry() const;
     QLabel* message() const;
     QPushButton* cmdHide() const;
-    QTimer* tmrHideCounter() const;
+    PacedTimer* tmrHideCounter() const;
 
 private:
     void onHide();
@@ -43,5 +43,5 @@ private:
     QLabel* m_retry;
     QLabel* m_message;
     QPushButton* m_cmdHide;
-    QTimer* m_tmrHideCounter;
+    PacedTimer* m_tmrHideCounter;
 };

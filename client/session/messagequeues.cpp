@@ -92,6 +92,14 @@ bool MessageQueues::inBusy() const {
     return m_inBusy;
 }
 
+bool MessageQueues::incomingWaiting() const {
+    return !m_inQueue.isEmpty();
+}
+
+bool MessageQueues::sendDue() const {
+    return m_sendReady && !m_outQueue.isEmpty();
+}
+
 QStringList MessageQueues::pendingOutgoing() const {
     return m_outQueue.messages();
 }

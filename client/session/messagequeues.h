@@ -37,6 +37,10 @@ public:
 
     bool sendReady() const;
     bool inBusy() const;
+    // A received message waits for dispatchTick.
+    bool incomingWaiting() const;
+    // sendTick has a message to send, or to hold back while the connection is rebuilt.
+    bool sendDue() const;
     QStringList pendingOutgoing() const;
     QStringList pendingIncoming() const;
     // The counts of ignored and dropped messages still unsaid (the session ends).

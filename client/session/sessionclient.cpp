@@ -17,7 +17,11 @@ SessionClient::SessionClient(SessionHost* host, Dialler* dialler, QObject* paren
       m_clock(&systemClock()), m_dispatcher(*this, host) {
     connect(m_socket, &SessionSocket::connected, this, &SessionClient::onConnected);
     connect(m_socket, &SessionSocket::messageReceived, this, &SessionClient::spoolrequest);
-    connect(m_socket, &SessionSocket::sendFinished, this, [this] { m_queues.markSendReady(); });
+    connect(m_socket, &SessionSocket::sendFinished, this, [this] {
+        m_queues.markSendReady();
+        emit timerWorkChanged();
+    });
+    connect(m_socket, &SessionSocket::watchNeeded, this, &SessionClient::timerWorkChanged);
 }
 
 SessionClient::~SessionClient() = default;
@@ -44,14 +48,20 @@ void SessionClient::setProgramStarter(ProgramStarter starter) {
     m_dispatcher.setProgramStarter(std::move(starter));
 }
 
+const Clock& SessionClient::clock() const {
+    return *m_clock;
+}
+
 // ---- Network, then the socket ----
 
 void SessionClient::StartNetwork() {
     networkPart(false);
+    emit timerWorkChanged(); // a dial retry may wait
 }
 
 void SessionClient::Reconnect() {
     networkPart(true);
+    emit timerWorkChanged();
 }
 
 void SessionClient::networkPart(bool fromReconnect) {
@@ -91,10 +101,13 @@ void SessionClient::HangUpConnection() {
 
 void SessionClient::chooseRetry(const QString& minutes) {
     m_network.chooseRetry(minutes);
+    emit timerWorkChanged();
 }
 
 void SessionClient::retryTick() {
-    if (!m_network.retryTick())
+    const bool waitOver = m_network.retryTick();
+    emit timerWorkChanged();
+    if (!waitOver)
         return;
     // A retry after minutes is a new attempt, not one of a fast failing streak.
     for (const QString& line : m_connectionLines.end())
@@ -153,12 +166,14 @@ void SessionClient::socketError(int errorNumber, const QString& description) {
 
 void SessionClient::socketWatchTick() {
     m_socket->watchTick();
+    emit timerWorkChanged();
 }
 
 // ---- Queues and dispatcher ----
 
 void SessionClient::SendCommand(const QString& message) {
     m_queues.SendCommand(message);
+    emit timerWorkChanged();
 }
 
 void SessionClient::sendCode(const QString& codeAndArgument) {
@@ -170,11 +185,12 @@ void SessionClient::spoolrequest(const QString& message) {
     for (const QString& line : m_connectionLines.end())
         WriteStatus(line);
     m_queues.spoolrequest(message);
-    emit incomingWaiting(true);
+    emit timerWorkChanged();
 }
 
 void SessionClient::sendTick() {
     m_queues.sendTick();
+    emit timerWorkChanged();
 }
 
 void SessionClient::onSendFailed(const QString& message, const QString& error) {
@@ -182,14 +198,19 @@ void SessionClient::onSendFailed(const QString& message, const QString& error) {
     reconnectOrQuit();
 }
 
+void SessionClient::setPulse(bool on) {
+    clientFlags().pulseOn = on;
+    emit timerWorkChanged();
+}
+
 void SessionClient::pulseTick() {
     m_queues.pulseTick();
+    emit timerWorkChanged();
 }
 
 void SessionClient::dispatchTick() {
     m_queues.dispatchTick();
-    if (m_queues.pendingIncoming().isEmpty())
-        emit incomingWaiting(false);
+    emit timerWorkChanged();
 }
 
 void SessionClient::DispatchCommand(const QString& message) {
@@ -216,6 +237,26 @@ bool SessionClient::networkReady() const {
 
 bool SessionClient::sendReady() const {
     return m_queues.sendReady();
+}
+
+bool SessionClient::dispatchDue() const {
+    return m_queues.incomingWaiting();
+}
+
+bool SessionClient::sendDue() const {
+    return m_queues.sendDue();
+}
+
+bool SessionClient::pulseDue() const {
+    return clientFlags().pulseOn;
+}
+
+bool SessionClient::socketWatchDue() const {
+    return m_socket->watchDue();
+}
+
+bool SessionClient::retryDue() const {
+    return m_network.retrySchedule().waiting();
 }
 
 bool SessionClient::inBusy() const {

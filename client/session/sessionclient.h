@@ -35,6 +35,7 @@ public:
     SessionProcedures& procedures() const;
     void setClock(const Clock* clock);
     void setProgramStarter(ProgramStarter starter);
+    const Clock& clock() const;
 
     // Network part of StartClient, and of Reconnect (which first closes the socket).
     void StartNetwork();
@@ -58,12 +59,21 @@ public:
     // The run ends: the counts of collapsed and dropped lines still due go to the log.
     void writePendingSummaries();
 
+    // Keep-alives are due (a transfer or mission runs) or not.
+    void setPulse(bool on);
+
     // The main window's timers.
     void dispatchTick();    // spltimer, 4 ms
     void sendTick();        // clientspltimer, 750 ms
     void socketWatchTick(); // socktimer, 250 ms
     void pulseTick();       // tmrPulse, 1000 ms
     void retryTick();       // tmrRetrySec, 1000 ms
+    // Whether each tick has something to do; while it has not, its timer sleeps.
+    bool dispatchDue() const;
+    bool sendDue() const;
+    bool pulseDue() const;
+    bool socketWatchDue() const;
+    bool retryDue() const;
 
     // The socket's error event, with the Windows error number of the failure.
     void socketError(int errorNumber, const QString& description);
@@ -79,8 +89,8 @@ public:
     QAbstractSocket::SocketState socketState() const;
 
 signals:
-    // Received messages wait for dispatchTick (true), or the last one has been handled (false).
-    void incomingWaiting(bool waiting);
+    // What the ticks have to do may have changed (see the ...Due methods).
+    void timerWorkChanged();
 
 private:
     void networkPart(bool fromReconnect);

@@ -73,6 +73,7 @@ void SessionSocket::onErrorOccurred(QAbstractSocket::SocketError error) {
     if (error == QAbstractSocket::RemoteHostClosedError) {
         // The server closed the connection: the socket watch notices it and connects again.
         m_peerClosed = true;
+        emit watchNeeded();
         return;
     }
     socketError(SocketNotice::windowsErrorNumber(error), m_socket->errorString());
@@ -87,8 +88,10 @@ void SessionSocket::socketError(int errorNumber, const QString& description) {
     m_host->setNoticeTexts(QStringLiteral("Trying to reconnect, try ") +
                                QString::number(m_reconnectTry),
                            notice.message);
-    if (notice.reconnect)
+    if (notice.reconnect) {
         m_reconnectPending = true;
+        emit watchNeeded();
+    }
     m_host->bringNoticeForward();
 }
 
@@ -102,6 +105,10 @@ void SessionSocket::watchTick() {
         close();
         connectAgain();
     }
+}
+
+bool SessionSocket::watchDue() const {
+    return m_peerClosed || m_reconnectPending;
 }
 
 bool SessionSocket::reconnectPending() const {

@@ -28,6 +28,8 @@ public:
     // socktimer: connects again when the server closed the connection or an error asked for it.
     void watchTick();
 
+    // watchTick has a connection to build again.
+    bool watchDue() const;
     bool reconnectPending() const;
     int reconnectTry() const;
     QAbstractSocket::SocketState state() const;
@@ -37,6 +39,8 @@ signals:
     void messageReceived(const QString& message);
     // Everything written so far has gone out.
     void sendFinished();
+    // watchTick has work now (watchDue).
+    void watchNeeded();
 
 private:
     void connectAgain();

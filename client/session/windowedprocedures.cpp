@@ -96,7 +96,7 @@ TransferWatch* WindowedProcedures::transferWatch() {
 }
 
 void WindowedProcedures::setPulse(bool on) {
-    clientFlags().pulseOn = on;
+    m_session.setPulse(on);
 }
 
 bool WindowedProcedures::ftpDone() const {

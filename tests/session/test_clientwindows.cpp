@@ -7,6 +7,7 @@
 #include "client/session/frmmain.h"
 #include "client/session/frmnoserv.h"
 #include "client/session/frmretryin.h"
+#include "client/session/pacedtimer.h"
 #include "client/transfer/ftpaccount.h"
 #include "tests/session/fakes.h"
 #include "tests/support/tempprogramfolder.h"
@@ -19,7 +20,6 @@
 #include <QPushButton>
 #include <QStringListModel>
 #include <QTcpServer>
-#include <QTimer>
 #include <QtTest>
 
 #include <functional>
@@ -104,7 +104,7 @@ private slots:
     // The status list runs first: a closed client leaves the status log quiet for good.
     void statusListShowsTheLinesAndSelectsTheNewest();
     void mainWindowControlsAndTimers();
-    void dispatchTimerRunsOnlyWhileMessagesWait();
+    void timersSleepWithoutWorkAndKeepTheirBeat();
     void sessionNameFromTheCommandLine_data();
     void sessionNameFromTheCommandLine();
     void startUpOrderAndSettingsProblems();
@@ -130,35 +130,61 @@ void TestClientWindows::statusListShowsTheLinesAndSelectsTheNewest() {
     QCOMPARE(list->currentIndex().row(), shown.size() - 1);
 }
 
-void TestClientWindows::dispatchTimerRunsOnlyWhileMessagesWait() {
+void TestClientWindows::timersSleepWithoutWorkAndKeepTheirBeat() {
     Client client;
-    client.start("LAN");
+    client.start("LAN", "expect STORE12E01secret\n");
+    QVERIFY(client.drive([&] { return client.server.isFinished(); }));
     frmMain* main = client.app->mainWindow();
     SessionClient& session = client.app->session();
+    const qint64 start = client.clock.steadyMs();
+    const auto at = [&](qint64 ms) { client.clock.set(client.clock.now().addMSecs(ms)); };
     main->startTimers();
-    // Idle: the send, keep-alive, socket and retry timers keep their pace; dispatch sleeps.
-    for (QTimer* timer :
-         {main->tmrPulse(), main->clientspltimer(), main->socktimer(), main->tmrRetrySec()})
-        QVERIFY(timer->isActive());
-    QVERIFY(!main->spltimer()->isActive());
+    // Connected and idle: nothing ticks.
+    for (PacedTimer* timer : {main->tmrPulse(), main->spltimer(), main->clientspltimer(),
+                              main->socktimer(), main->tmrRetrySec()})
+        QVERIFY(!timer->isActive());
+
+    // A message queued 100 ms into the beat leaves on the beat's next tick, as it did when the
+    // timer ticked all the time; the next one waits for the first to have left.
+    at(100);
+    session.sendCode("E11");
+    QCOMPARE(main->clientspltimer()->nextTickAt(), start + 750);
+    session.sendTick();
+    QVERIFY(!main->clientspltimer()->isActive());
+    at(1500);
+    session.sendCode("E12");
+    QTRY_VERIFY(main->clientspltimer()->isActive());
+    QCOMPARE(main->clientspltimer()->nextTickAt(), start + 2250);
+    session.sendTick();
+
+    // Keep-alives tick on their own beat while they are due.
+    session.setPulse(true);
+    QCOMPARE(main->tmrPulse()->nextTickAt(), start + 2000);
+    session.setPulse(false);
+    QVERIFY(!main->tmrPulse()->isActive());
 
     // Two messages arrive: the 4 ms timer runs until both are handled, one per tick.
     session.spoolrequest("E98");
     session.spoolrequest("E99");
     QVERIFY(main->spltimer()->isActive());
-    QCOMPARE(main->spltimer()->interval(), 4);
     session.dispatchTick();
     QVERIFY(main->spltimer()->isActive());
-    QCOMPARE(session.pendingIncoming(), QStringList({"E99"}));
     session.dispatchTick();
-    QVERIFY(session.pendingIncoming().isEmpty());
     QVERIFY(!main->spltimer()->isActive());
-
     // A message received later is handled by the timer itself, within its 4 ms.
     session.spoolrequest("E97");
     QTRY_VERIFY_WITH_TIMEOUT(session.pendingIncoming().isEmpty(), 5000);
     QVERIFY(!main->spltimer()->isActive());
     QVERIFY(client.log().join('\n').contains("unknown Command:E97"));
+
+    // The socket watch runs from an error asking to connect again until it has.
+    session.socketError(10054, "reset");
+    QCOMPARE(main->socktimer()->nextTickAt(), start + 1750);
+    session.socketWatchTick();
+    QVERIFY(!main->socktimer()->isActive());
+    // The retry wait ticks each second until it is over.
+    session.chooseRetry("5");
+    QCOMPARE(main->tmrRetrySec()->nextTickAt(), start + 2000);
 }
 
 void TestClientWindows::mainWindowControlsAndTimers() {
