@@ -133,8 +133,9 @@ public:
         return m_pages.data() + size_t(it->second) * m_pageSize;
     }
 
-    // Keeps a copy of a page, in place of the one used longest ago when the cache is full.
-    void add(quint32 page, const unsigned char* data) {
+    // Keeps a copy of a page, in place of the one used longest ago when the cache is full;
+    // returns the copy.
+    const unsigned char* add(quint32 page, const unsigned char* data) {
         int slot = int(m_owner.size());
         if (size_t(slot) < m_capacity) {
             m_pages.resize((size_t(slot) + 1) * m_pageSize);
@@ -148,8 +149,10 @@ public:
             m_owner[size_t(slot)] = page;
             touch(slot);
         }
-        std::memcpy(m_pages.data() + size_t(slot) * m_pageSize, data, m_pageSize);
+        unsigned char* copy = m_pages.data() + size_t(slot) * m_pageSize;
+        std::memcpy(copy, data, m_pageSize);
         m_index[page] = slot;
+        return copy;
     }
 
 private:
@@ -321,15 +324,22 @@ struct Result::Impl {
         return true;
     }
 
-    // Cracks row number `row` of the page in mdb->pg_buf into fields.
-    RowState crackRow(int row, quint32 page) {
+    // Cracks row number `row` of a page (in mdb->pg_buf, or a copy of it) into fields. libmdb
+    // reads rows from mdb->pg_buf: from a copy only the row's own bytes go there, at their
+    // place on the page.
+    RowState crackRow(int row, quint32 page, const unsigned char* data) {
         RowSpan span;
-        const RowState state = Pages::findRow(format, mdb->pg_buf, row, &span);
+        const RowState state = Pages::findRow(format, data, row, &span);
         if (state == RowState::Deleted)
             return state;
         if (state == RowState::Damaged ||
-            !Pages::rowHeaderFits(format, mdb->pg_buf, span, table->num_var_cols > 0) ||
-            mdb_crack_row(table, span.start, size_t(span.size), fields) < 0 || !fieldsFit(span)) {
+            !Pages::rowHeaderFits(format, data, span, table->num_var_cols > 0)) {
+            damagedRow(row, page);
+            return RowState::Damaged;
+        }
+        if (data != mdb->pg_buf)
+            std::memcpy(mdb->pg_buf + span.start, data + span.start, size_t(span.size));
+        if (mdb_crack_row(table, span.start, size_t(span.size), fields) < 0 || !fieldsFit(span)) {
             damagedRow(row, page);
             return RowState::Damaged;
         }
@@ -382,7 +392,7 @@ struct Result::Impl {
                 continue;
             }
             const int r = nextRow++;
-            const RowState state = crackRow(r, scanPage);
+            const RowState state = crackRow(r, scanPage, mdb->pg_buf);
             if (state == RowState::Damaged) {
                 scanDone = true;
                 return false;
@@ -442,23 +452,20 @@ struct Result::Impl {
         return true;
     }
 
-    // Puts the page of a key into mdb->pg_buf and cracks its row.
+    // Cracks the row of a key from the cached copy of its page: copying the whole page for
+    // each row cost more than all the rest of reading it again.
     bool fetch(const RowKey& key) {
         const quint32 page = key.page();
         const int row = key.row();
-        if (mdb->cur_pg != page) {
-            if (!cache)
-                cache = std::make_unique<PageCache>(size_t(format.pageSize));
-            if (const unsigned char* copy = cache->find(page)) {
-                std::memcpy(mdb->pg_buf, copy, size_t(format.pageSize));
-                mdb->cur_pg = page;
-            } else if (loadPage(page, false)) {
-                cache->add(page, mdb->pg_buf);
-            } else {
+        if (!cache)
+            cache = std::make_unique<PageCache>(size_t(format.pageSize));
+        const unsigned char* data = cache->find(page);
+        if (!data) {
+            if (!loadPage(page, false))
                 return false;
-            }
+            data = cache->add(page, mdb->pg_buf);
         }
-        if (row >= Pages::rowCount(format, mdb->pg_buf) || crackRow(row, page) != RowState::Present)
+        if (row >= Pages::rowCount(format, data) || crackRow(row, page, data) != RowState::Present)
             return damagedRow(row, page);
         return true;
     }
