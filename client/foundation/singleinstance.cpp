@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
 
 namespace {
 const QByteArray activateRequest = "activate\n";
@@ -52,17 +53,22 @@ bool SingleInstance::isAnswering(int timeoutMs) const {
 bool SingleInstance::listen() {
     if (m_server)
         return true;
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server->listen(m_channel)) {
-        // Never take the channel from a live instance (two starts at the same moment).
-        if (isAnswering(500))
-            return false;
-        // A channel left behind by a program that crashed: nobody answered it, so take it over.
-        QLocalServer::removeServer(m_channel);
-        if (!m_server->listen(m_channel))
-            return false;
+    // QLocalServer::listen() does not fail while another instance listens (a Unix socket file
+    // is replaced, a Windows pipe name is shared), so the look for a live instance decides, and
+    // copies started at the same moment take their turns at it.
+    QLockFile turn(QDir(QDir::tempPath()).filePath(m_channel + QStringLiteral(".lock")));
+    turn.tryLock(5000); // a turn held longer belongs to a hung copy: go on without it
+    if (isAnswering(500))
+        return false;
+    // A channel left behind by a program that crashed: nobody answered it, so take it over.
+    QLocalServer::removeServer(m_channel);
+    auto* server = new QLocalServer(this);
+    server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server->listen(m_channel)) {
+        delete server;
+        return false;
     }
+    m_server = server;
     connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
     return true;
 }

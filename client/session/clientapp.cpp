@@ -65,6 +65,8 @@ bool ClientApp::startClient(bool restart) {
                                         Paths::programFolder(), this);
         if (m_instance->activatePrevious())
             return false;
+        if (m_options.beforeListening)
+            m_options.beforeListening();
         // Another copy started at the same moment may have taken the channel meanwhile.
         if (!m_instance->listen() && m_instance->activatePrevious())
             return false;

@@ -1,6 +1,8 @@
 #include "client/foundation/clock.h"
+#include "client/foundation/paths.h"
 #include "client/foundation/prompter.h"
 #include "client/foundation/settings.h"
+#include "client/foundation/singleinstance.h"
 #include "client/foundation/statuslog.h"
 #include "client/session/clientapp.h"
 #include "client/session/clientstate.h"
@@ -118,6 +120,7 @@ private slots:
     void hiddenNoticeComesBackAfterSixtyOneSeconds();
     void majorFailureRestartsTheClient();
     void sessionEndClosesTheChooserToo();
+    void lateCopyOfTwoStartsHandsOverAndEnds();
 };
 
 void TestClientWindows::statusListShowsTheLinesAndSelectsTheNewest() {
@@ -443,6 +446,23 @@ void TestClientWindows::sessionEndClosesTheChooserToo() {
     QVERIFY(!client.app->retryWindow());
     for (QWidget* window : QApplication::topLevelWidgets())
         QVERIFY2(!window->isVisible(), qPrintable(window->objectName()));
+}
+
+void TestClientWindows::lateCopyOfTwoStartsHandsOverAndEnds() {
+    Client client;
+    client.folder.write("skyvane.ini", ini("LAN", freePort()));
+    SingleInstance other(QString::fromLatin1(ClientInstanceName), Paths::programFolder());
+    QSignalSpy asked(&other, &SingleInstance::activationRequested);
+    ClientApp::Options options;
+    options.dialler = &client.dialler;
+    options.clock = &client.clock;
+    options.runTimers = false;
+    // The other copy takes the channel after this one found nobody there.
+    options.beforeListening = [&] { QVERIFY(other.listen()); };
+    ClientApp late(options);
+    QVERIFY(!late.StartClient());
+    QVERIFY(!late.mainWindow());
+    QTRY_COMPARE(asked.count(), 1); // the request waited in the channel
 }
 
 QTEST_MAIN(TestClientWindows)
