@@ -35,6 +35,9 @@ private slots:
     void wholeSession();
     void secondStartEndsAtOnce();
     void junkFloodCostsNeitherMemoryNorLog();
+    void sessionEndWithAWindowOpenEndsTheProcess_data();
+    void sessionEndWithAWindowOpenEndsTheProcess();
+    void sessionNameLikeAQtOptionReachesTheServerAndAPackPathIsRefused();
 };
 
 void TestSkyvaneProgram::wholeSession() {
@@ -209,6 +212,85 @@ void TestSkyvaneProgram::junkFloodCostsNeitherMemoryNorLog() {
         ignored += counted.match(line).captured(1).toLongLong();
     QCOMPARE(ignored, qint64(junk - 10));
     QCOMPARE(log.last(), QString("Skyvane Terminated"));
+}
+
+void TestSkyvaneProgram::sessionEndWithAWindowOpenEndsTheProcess_data() {
+    QTest::addColumn<QString>("window");
+    QTest::newRow("retry chooser") << "chooser";
+    QTest::newRow("Cancel question") << "question";
+}
+
+void TestSkyvaneProgram::sessionEndWithAWindowOpenEndsTheProcess() {
+    QFETCH(QString, window);
+    TempProgramFolder folder;
+    SessionServer server;
+    QVERIFY(server.listen());
+    // Cancel is offered while the connection fails.
+    QVERIFY(server.setScript("refuse\n"));
+    QVERIFY(install(folder, server));
+    server.start();
+    QVERIFY(waitFor([&] { return server.isFinished(); }));
+
+    // A Qt input plugin presses Cancel and leaves the chooser (after Yes) or the question open.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_PLUGIN_PATH", QDir(TestData::binDir()).filePath("testplugins") +
+                                             QDir::listSeparator() +
+                                             environment.value("QT_PLUGIN_PATH"));
+    environment.insert("QT_QPA_GENERIC_PLUGINS", "windowdriver:" + window);
+    QProcess skyvane;
+    skyvane.setProcessEnvironment(environment);
+    skyvane.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    skyvane.start(folder.file(Paths::executableName("skyvane")), {});
+    QByteArray output;
+    QVERIFY(waitFor([&] {
+        output += skyvane.readAllStandardOutput();
+        return output.contains((window + " open").toLatin1());
+    }));
+
+    QVERIFY(server.setScript("listen\nignore STORE12E00\nexpect STORE12E01secret\nsend E09\n"
+                             "closed\n"));
+    server.start();
+    QVERIFY2(waitFor([&] { return skyvane.state() == QProcess::NotRunning; }, 20000),
+             "the session ended and the process still runs");
+    QCOMPARE(skyvane.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(server.succeeded(), qPrintable(server.error()));
+    QCOMPARE(folder.logTexts("transact.log").last(), QString("Skyvane Terminated"));
+}
+
+void TestSkyvaneProgram::sessionNameLikeAQtOptionReachesTheServerAndAPackPathIsRefused() {
+    TempProgramFolder folder;
+    // A file beside the program folder that a pack name with ".." would replace.
+    QTemporaryFile outside(QFileInfo(folder.path()).dir().filePath("weeklyXXXXXX.zip"));
+    QVERIFY(outside.open());
+    outside.write("kept");
+    outside.close();
+    const QString packName = "../" + QFileInfo(outside.fileName()).fileName();
+    SessionServer server;
+    QVERIFY(server.listen());
+    QVERIFY(server.setScript("ignore STORE12E00\n"
+                             "expect STORE12E01secret\n"
+                             "send E13\n"
+                             "expect STORE12E30-session weekly\n"
+                             "send E30" +
+                             packName +
+                             "\n"
+                             "expect STORE12E32\n"
+                             "send E09\n"
+                             "closed\n"));
+    QVERIFY(install(folder, server));
+    server.start();
+
+    QProcess skyvane;
+    skyvane.setProcessChannelMode(QProcess::ForwardedChannels);
+    skyvane.start(folder.file(Paths::executableName("skyvane")), {"-session", "weekly"});
+    QVERIFY(waitFor([&] { return server.isFinished(); }));
+    QVERIFY2(server.succeeded(), qPrintable(server.error()));
+    QVERIFY(waitFor([&] { return skyvane.state() == QProcess::NotRunning; }));
+    QFile kept(outside.fileName());
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("kept"));
+    QVERIFY(folder.logTexts("transact.log")
+                .contains("Mission Pack name refused, not a plain file name: " + packName));
 }
 
 QTEST_GUILESS_MAIN(TestSkyvaneProgram)
