@@ -4,53 +4,18 @@
 // that makes the reading library loop, eat memory or crash costs that one mission only.
 #include "client/missions/getdata.h"
 #include "client/missions/workerprotocol.h"
+#include "dataworker/framesout.h"
+#include "dataworker/outofmemory.h"
 #include "dataworker/workerchannel.h"
 
 #include <QCoreApplication>
 #include <QStringList>
 
-#include <glib.h>
-
 #include <cstdio>
-#include <cstdlib>
-#include <new>
-
-#ifdef Q_OS_WIN
-#include <fcntl.h>
-#include <io.h>
-#endif
-
-namespace {
-
-[[noreturn]] void outOfMemory() {
-    // Nothing here may allocate: the frame has no payload and goes straight out.
-    static const char frame[] = {char(WorkerProtocol::Kind::OutOfMemory), 0, 0, 0, 0};
-    std::fwrite(frame, 1, sizeof frame, stdout);
-    std::fflush(stdout);
-    std::_Exit(3);
-}
-
-// The reading library allocates through glib, which ends the program when memory runs out;
-// that end is told to the client as what it is. Its warnings about a damaged file go nowhere.
-GLogWriterOutput logWriter(GLogLevelFlags level, const GLogField* fields, gsize count, gpointer) {
-    if (level & G_LOG_LEVEL_ERROR) {
-        for (gsize i = 0; i < count; ++i) {
-            if (g_strcmp0(fields[i].key, "MESSAGE") == 0 && fields[i].length < 0 &&
-                g_strrstr(static_cast<const char*>(fields[i].value), "failed to allocate"))
-                outOfMemory();
-        }
-    }
-    return G_LOG_WRITER_HANDLED;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
-#ifdef Q_OS_WIN
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
-    std::set_new_handler(outOfMemory);
-    g_log_set_writer_func(logWriter, nullptr, nullptr);
+    FramesOut::take();
+    OutOfMemory::install();
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() != 2) {

@@ -1,6 +1,6 @@
 #include "dataworker/workerchannel.h"
 
-#include <cstdio>
+#include "dataworker/framesout.h"
 
 namespace {
 constexpr int ProgressEveryMs = 200;
@@ -23,6 +23,5 @@ void WorkerChannel::progress() {
 
 void WorkerChannel::send(WorkerProtocol::Kind kind, const QByteArray& payload) {
     const QByteArray frame = WorkerProtocol::frame(kind, payload);
-    std::fwrite(frame.constData(), 1, size_t(frame.size()), stdout);
-    std::fflush(stdout);
+    FramesOut::write(frame.constData(), size_t(frame.size()));
 }

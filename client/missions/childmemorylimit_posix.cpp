@@ -1,5 +1,7 @@
 #include "client/missions/childmemorylimit.h"
 
+#include "client/foundation/sanitizers.h"
+
 #include <QProcess>
 
 #include <sys/resource.h>
@@ -9,7 +11,7 @@ ChildMemoryLimit::ChildMemoryLimit(qint64 bytes) : m_bytes(bytes) {}
 ChildMemoryLimit::~ChildMemoryLimit() = default;
 
 void ChildMemoryLimit::prepare(QProcess& process) {
-#if defined(__SANITIZE_ADDRESS__)
+#if SKYVANE_ADDRESS_SANITIZER
     // AddressSanitizer reserves terabytes of address space for its shadow memory: under an
     // address-space limit the worker could not start at all. Its own checks stand in for it.
     Q_UNUSED(process);

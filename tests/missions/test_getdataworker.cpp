@@ -1,3 +1,4 @@
+#include "client/foundation/sanitizers.h"
 #include "client/foundation/statuswriter.h"
 #include "client/missions/getdataworker.h"
 #include "tests/support/damageddatabase.h"
@@ -66,6 +67,7 @@ class TestGetDataWorker : public QObject {
 private slots:
     void damagedCopiesEndTheMissionOnly_data();
     void damagedCopiesEndTheMissionOnly();
+    void memoryLimitEndsTheMission();
     void failingWorkerIsNamedAndLeavesNothing_data();
     void failingWorkerIsNamedAndLeavesNothing();
     void cancelStopsTheWorker();
@@ -132,6 +134,28 @@ void TestGetDataWorker::damagedCopiesEndTheMissionOnly() {
     QCOMPARE(m.status.lines, QStringList{"Working On " + m.path() + ", GetData"});
     QCOMPARE(m.folder.lines(QStringLiteral("MissionData/m.tsv")).size(), 830);
     QVERIFY(m.tsd().contains("StartDate=8/4/1994"));
+}
+
+// On the copy cut short the reading library's catalog reader eats memory for ever: with the
+// limit lowered to about twice what the worker needs to start, the worker reaches it in a few
+// seconds and the mission says so.
+void TestGetDataWorker::memoryLimitEndsTheMission() {
+#if SKYVANE_ADDRESS_SANITIZER
+    QSKIP("built with AddressSanitizer, whose shadow memory leaves no address-space limit to set");
+#endif
+    Mission m;
+    DamagedDatabase db(TestData::dataFile(QStringLiteral("nwind.mdb")));
+    db.truncateToPages(736);
+    db.writeTo(m.folder.file(QStringLiteral("damaged.mdb")));
+    GetDataWorker::Limits limits = quickLimits(60000);
+    limits.memoryBytes = 96 * 1024 * 1024;
+    GetDataWorker worker(TestData::program(QStringLiteral("svGetData")), limits);
+    m.write(m.folder.file(QStringLiteral("damaged.mdb")), "Orders");
+    m.run(worker);
+    QCOMPARE(m.status.lines.last(), QString("Error in ProcessGetData on Orders error=the database "
+                                            "reader went over its memory limit of 96 MB"));
+    QVERIFY(!m.tsvExists());
+    QCOMPARE(m.tsd(), Tsd);
 }
 
 void TestGetDataWorker::failingWorkerIsNamedAndLeavesNothing_data() {
