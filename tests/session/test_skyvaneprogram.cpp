@@ -1,4 +1,5 @@
 #include "client/foundation/paths.h"
+#include "client/foundation/sanitizers.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tests/support/testdata.h"
 #include "tools/sessionserver/sessionserver.h"
@@ -199,9 +200,6 @@ void TestSkyvaneProgram::junkFloodCostsNeitherMemoryNorLog() {
     QCOMPARE(skyvane.exitStatus(), QProcess::NormalExit);
     QVERIFY(waitFor([&] { return server.isFinished(); }, 5000));
     QVERIFY2(server.succeeded(), qPrintable(server.error()));
-    QVERIFY(peakKb > 0);
-    QVERIFY2(peakKb < 100 * 1024, qPrintable(QString::number(peakKb)));
-
     // A few lines for a million messages, every one counted in them.
     QVERIFY(folder.read("transact.log").size() < 8192);
     const QStringList log = folder.logTexts("transact.log");
@@ -212,6 +210,12 @@ void TestSkyvaneProgram::junkFloodCostsNeitherMemoryNorLog() {
         ignored += counted.match(line).captured(1).toLongLong();
     QCOMPARE(ignored, qint64(junk - 10));
     QCOMPARE(log.last(), QString("Skyvane Terminated"));
+
+    QVERIFY(peakKb > 0);
+#if SKYVANE_ADDRESS_SANITIZER
+    QSKIP("the memory bound: AddressSanitizer's shadow and quarantine cost more than the bound");
+#endif
+    QVERIFY2(peakKb < 100 * 1024, qPrintable(QString::number(peakKb)));
 }
 
 void TestSkyvaneProgram::sessionEndWithAWindowOpenEndsTheProcess_data() {
