@@ -13,7 +13,8 @@
 # PREFIX defaults to build-winsdk/skyvane-winsdk (where scripts/build-windows.sh looks).
 # Environment: WORK (sources, build folders, logs; default /tmp/skyvane-winsdk-work),
 # JOBS (default nproc), MDBTOOLS_TARBALL (upstream mdbtools 1.0.0, used when Debian's archive
-# lacks the source files; default ../shared/winsdk/mdbtools-1.0.0.tar.xz beside the clone).
+# lacks the source files; default ../shared/winsdk/mdbtools-1.0.0.tar.xz beside the clone, or
+# beside the main clone when this is a git worktree).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -25,7 +26,13 @@ if (($#)) && ! is_step "$1"; then PREFIX=$1; shift; fi
 mkdir -p "$PREFIX" && PREFIX=$(cd "$PREFIX" && pwd)
 WORK=${WORK:-/tmp/skyvane-winsdk-work}
 JOBS=${JOBS:-$(nproc)}
-MDBTOOLS_TARBALL=${MDBTOOLS_TARBALL:-$top/../shared/winsdk/mdbtools-1.0.0.tar.xz}
+if [[ -z ${MDBTOOLS_TARBALL:-} ]]; then
+    MDBTOOLS_TARBALL=$top/../shared/winsdk/mdbtools-1.0.0.tar.xz
+    # A git worktree may live elsewhere: then the copy beside its main clone.
+    if [[ ! -f $MDBTOOLS_TARBALL ]] && gitdir=$(git -C "$top" rev-parse --path-format=absolute --git-common-dir 2>/dev/null); then
+        MDBTOOLS_TARBALL=$(dirname "$gitdir")/../shared/winsdk/mdbtools-1.0.0.tar.xz
+    fi
+fi
 HOST=x86_64-w64-mingw32
 SRC=$WORK/src
 BLD=$WORK/build
@@ -120,7 +127,7 @@ do_sources() {
             echo "mdbtools source package unavailable; using $MDBTOOLS_TARBALL"
             mkdir -p "$MDB_DIR" && tar -C "$MDB_DIR" --strip-components=1 -xf "$MDBTOOLS_TARBALL"
         else
-            die "no mdbtools source: set MDBTOOLS_TARBALL to upstream's 1.0.0 release"
+            die "no mdbtools source ($MDBTOOLS_TARBALL not found): set MDBTOOLS_TARBALL to upstream's 1.0.0 release"
         fi
     fi
     ls -d "$QT_DIR" "$LIBZIP_DIR" "$CURL_DIR" "$ZLIB_DIR" "$MDB_DIR"
