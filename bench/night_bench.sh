@@ -135,32 +135,41 @@ ended=$(date +%s.%N)
 [ -f "$WORK/ftp/store12/MissionPackIn.zip" ] || { echo "no return pack arrived"; exit 1; }
 unzip -tq "$WORK/ftp/store12/MissionPackIn.zip" >/dev/null
 
-# The time of the first line holding TEXT (server or client log).
-at() { awk -v t="$2" 'index($0, t) { print $1; exit }' "$1"; }
+# The time of the first line holding TEXT in any case (server or client log).
+at() { awk -v t="$2" 'index(tolower($0), tolower(t)) { print $1; exit }' "$1"; }
 request=$(at "$WORK/server.log" "STORE12E30")
 arrived=$(at "$WORK/server.log" "STORE12E31")
-getdata=$(at "$WORK/client.log" "orders.ini, GetData")
-getfile=$(at "$WORK/client.log" "files.ini, GetFile")
 packing=$(at "$WORK/client.log" "Creating MissionPackIn.Zip")
 sending=$(at "$WORK/client.log" "Sending MissionPackIn.Zip")
 sent=$(at "$WORK/client.log" "Sent Successfully")
-for v in request arrived getfile packing sending sent; do
+for v in request arrived packing sending sent; do
     [ -n "${!v}" ] || { echo "no time for $v"; cat "$WORK/client.log"; exit 1; }
 done
-if [ -z "$getdata" ]; then
+# Each mission runs from its "Working On" line to the next mission's, or to the return pack.
+span() { # TEXT: seconds from the mission's line to the line after it that starts the next step
+    awk -v t="$1" -v end="$packing" '
+        index(tolower($0), "working on") && found { print $1 - start; done = 1; exit }
+        index(tolower($0), tolower(t)) && !found { found = 1; start = $1 }
+        END { if (found && !done) print end - start; else if (!found) print "" }' "$WORK/client.log"
+}
+extract=$(span "orders.ini, GetData")
+zipfolder=$(span "files.ini, GetFile")
+first=$(at "$WORK/client.log" "Working On")
+[ -n "$zipfolder" ] || { echo "the getfile mission did not run"; cat "$WORK/client.log"; exit 1; }
+if [ -z "$extract" ]; then
     [ "$CLIENT" = vanelet ] || { echo "the getdata mission did not run"; cat "$WORK/client.log"; exit 1; }
-    getdata=$getfile # vanelet passes the getdata mission over
+    extract=0 # vanelet passes the getdata mission over
 fi
 kb=$(bench_peak_kb "$WORK/client.time")
 pack_mb=$(( $(stat -c %s "$WORK/ftp/store12/MissionPackIn.zip") / 1048576 ))
 
 echo "$CLIENT, $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
-awk -v req="$request" -v arr="$arrived" -v gd="$getdata" -v gf="$getfile" \
-    -v pk="$packing" -v snd="$sending" -v snt="$sent" -v mb="$pack_mb" -v whole="$started" \
-    -v end="$ended" -v client="$CLIENT" '
+awk -v req="$request" -v arr="$arrived" -v first="$first" -v extract="$extract" \
+    -v zipfolder="$zipfolder" -v pk="$packing" -v snd="$sending" -v snt="$sent" -v mb="$pack_mb" \
+    -v whole="$started" -v end="$ended" -v client="$CLIENT" '
 BEGIN {
     total = arr - req
-    fetch = gd - req; extract = gf - gd; zip = (pk - gf) + (snd - pk); send = snt - snd
+    fetch = first - req; zip = zipfolder + (snd - pk); send = snt - snd
     rest = total - fetch - extract - zip - send
     printf "Mission Pack request to the return pack'"'"'s arrival: %.1f s (whole session %.1f s)\n", total, end - whole
     printf "  fetching and unpacking the pack  %6.1f s\n", fetch
@@ -168,7 +177,7 @@ BEGIN {
         printf "  extraction (getdata)             %6.1f s (vanelet passes getdata missions over)\n", extract
     else
         printf "  extraction (getdata)             %6.1f s\n", extract
-    printf "  zipping (getfile, return pack)   %6.1f s\n", zip
+    printf "  zipping (getfile, return pack)   %6.1f s (%.1f s + %.1f s)\n", zip, zipfolder, snd - pk
     printf "  sending the return pack (%d MB) %6.1f s\n", mb, send
     printf "  fixed pauses and message steps   %6.1f s\n", rest
 }' | tee "$WORK/summary.txt"

@@ -12,7 +12,8 @@
 # against mdb-export), bench/zip_bench.sh (zip and unpack against Info-ZIP's zip -9 and unzip),
 # bench/ftp_bench.sh (FTP upload and download over loopback against the curl tool, passive and
 # active), bench/idle_bench.sh (a connected skyvane waiting: CPU over 60 s) and
-# bench/night_bench.sh (vanelet through a whole session with the big table and folder).
+# bench/night_bench.sh (vanelet, then skyvane, through a whole session with the big table and
+# folder).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,8 +30,8 @@ bench_install time
 echo "== building the bench drivers into $BUILD_DIR"
 cmake -S "$root" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSKYVANE_BUILD_BENCH=ON \
     -DSKYVANE_BUILD_TESTS=OFF >/dev/null
-cmake --build "$BUILD_DIR" -j2 --target getdata_bench zipbench ftpbench skyvane vanelet \
-    sessionserver >/dev/null
+cmake --build "$BUILD_DIR" -j2 --target getdata_bench svGetData zipbench ftpbench skyvane \
+    vanelet sessionserver >/dev/null
 
 results=$(mktemp)
 trap 'rm -f "$results"' EXIT
@@ -55,7 +56,11 @@ for mode in passive active; do
         bash "$root/bench/ftp_bench.sh"
 done
 run_bench idle 1 WAIT_S="${IDLE_S:-60}" bash "$root/bench/idle_bench.sh"
-run_bench night 5 SIZE_MB="${NIGHT_MB:-300}" bash "$root/bench/night_bench.sh"
+# vanelet passes getdata missions over: the windowed client's night has the extraction.
+for client in vanelet skyvane; do
+    run_bench "night $client" 5 SIZE_MB="${NIGHT_MB:-300}" CLIENT=$client \
+        bash "$root/bench/night_bench.sh"
+done
 
 load_end=$(cut -d' ' -f1-3 /proc/loadavg)
 echo
