@@ -28,9 +28,7 @@ bool PageFile::read(quint32 page, unsigned char* out, bool ahead) {
     if (page < m_first || page - m_first >= m_count) {
         m_count = 0;
         m_run.resize(ahead ? int(RunBytes - RunBytes % m_pageSize) : m_pageSize);
-        if (!m_file.seek(qint64(page) * m_pageSize))
-            return false;
-        const qint64 got = m_file.read(m_run.data(), m_run.size());
+        const qint64 got = readAt(qint64(page) * m_pageSize, m_run.data(), m_run.size());
         if (got < m_pageSize)
             return false;
         m_first = page;

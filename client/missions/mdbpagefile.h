@@ -19,6 +19,9 @@ public:
     bool read(quint32 page, unsigned char* out, bool ahead);
 
 private:
+    // Reads size bytes at offset (fewer at the end of the file); -1 on an error.
+    qint64 readAt(qint64 offset, char* data, qint64 size);
+
     QFile m_file;
     int m_pageSize = 0;
     QByteArray m_run;
