@@ -20,6 +20,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -248,6 +249,8 @@ struct Result::Impl {
 
     // Stored-order scan: the pages of the table's page map in rising order.
     quint32 scanPage = 0;
+    std::vector<unsigned char> mapPage; // the page of the map read last, when it has pages
+    quint32 mapPageNumber = 0;
     bool onPage = false;
     int rowsOnPage = 0;
     int nextRow = 0;
@@ -346,16 +349,57 @@ struct Result::Impl {
         return RowState::Present;
     }
 
+    // The first page of the table's page map after `after`: 0 after the last, -1 when the map
+    // cannot be read. A map kept on pages of its own is walked as libmdb walks it, but each of
+    // its pages is read once: libmdb reads it again for every page it finds, a size check, two
+    // seeks and a read for each page of the table.
+    qint64 nextMappedPage(quint32 after) {
+        const unsigned char* map = table->usage_map;
+        if (map[0] != 1)
+            return mdb_map_find_next(mdb, table->usage_map, unsigned(table->map_sz), after);
+        const quint32 bitsPerPage = quint32(format.pageSize - 4) * 8;
+        const quint32 mapPages = quint32(table->map_sz - 1) / 4;
+        quint32 offset = (after + 1) % bitsPerPage;
+        for (quint32 index = (after + 1) / bitsPerPage; index < mapPages; ++index, offset = 0) {
+            const quint32 page = qFromLittleEndian<quint32>(map + index * 4 + 1);
+            if (page == 0)
+                continue;
+            if (!readMapPage(page))
+                return -1;
+            const unsigned char* bits = mapPage.data() + 4;
+            for (quint32 i = offset; i < bitsPerPage; ++i) {
+                if (bits[i / 8] & (1u << (i % 8)))
+                    return qint64(index) * bitsPerPage + i;
+            }
+        }
+        return 0;
+    }
+
+    bool readMapPage(quint32 page) {
+        if (mapPageNumber == page && !mapPage.empty())
+            return true;
+        mapPage.resize(size_t(format.pageSize));
+        mapPageNumber = page;
+        const bool read = pages ? pages->read(page, mapPage.data(), false)
+                                : mdb_read_alt_pg(mdb, page) == ssize_t(format.pageSize);
+        if (!read) {
+            mapPage.clear();
+            return false;
+        }
+        if (!pages)
+            std::memcpy(mapPage.data(), mdb->alt_pg_buf, mapPage.size());
+        return true;
+    }
+
     // The next page of the page map in mdb->pg_buf; false at the end or on an error.
     bool nextPage() {
         if (table->map_sz < 5)
             return fail(
                 QStringLiteral("the page map of table '%1' cannot be read").arg(tableName()));
-        const gint32 next =
-            mdb_map_find_next(mdb, table->usage_map, unsigned(table->map_sz), scanPage);
+        const qint64 next = nextMappedPage(scanPage);
         if (next == 0)
             return false;
-        if (next < 0)
+        if (next < 0 || next > std::numeric_limits<gint32>::max())
             return fail(
                 QStringLiteral("the page map of table '%1' cannot be read").arg(tableName()));
         // The map lists pages in rising order; anything else is a damaged map, not a table.
