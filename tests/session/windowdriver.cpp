@@ -20,11 +20,16 @@ QWidget* visibleWindow(const QString& title) {
     return nullptr;
 }
 
-QPushButton* enabledButton(QWidget* window, const QString& text) {
-    for (QPushButton* button :
-         window ? window->findChildren<QPushButton*>() : QList<QPushButton*>()) {
-        if (button->text() == text && button->isEnabled())
-            return button;
+// The notice has the main window's title too, and the order of the top-level windows is not
+// fixed: look in every visible window of that title.
+QPushButton* enabledButton(const QString& title, const QString& text) {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (!window->isVisible() || window->windowTitle() != title)
+            continue;
+        for (QPushButton* button : window->findChildren<QPushButton*>()) {
+            if (button->text() == text && button->isEnabled())
+                return button;
+        }
     }
     return nullptr;
 }
@@ -57,8 +62,8 @@ private:
             return;
         if (!m_cancelPressed) {
             // Cancel is enabled while the connection fails.
-            if (QPushButton* cancel = enabledButton(visibleWindow(QStringLiteral("Skyvane")),
-                                                    QStringLiteral("&Cancel"))) {
+            if (QPushButton* cancel =
+                    enabledButton(QStringLiteral("Skyvane"), QStringLiteral("&Cancel"))) {
                 m_cancelPressed = true;
                 clickLater(cancel);
             }
