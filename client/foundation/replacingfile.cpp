@@ -1,6 +1,7 @@
 #include "client/foundation/replacingfile.h"
 
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <filesystem>
 #include <system_error>
@@ -21,13 +22,23 @@ QString ReplacingFile::fileName() const {
 
 bool ReplacingFile::open() {
     m_error.clear();
-    m_file.setFileTemplate(m_target + QStringLiteral(".XXXXXX.part"));
-    if (!m_file.open()) {
+    cancelWriting();
+    // A name of our own rather than QTemporaryFile's: that one keeps its file open after
+    // close(), and Windows cannot rename an open file.
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const quint32 tag = QRandomGenerator::global()->generate() & 0xffffff;
+        m_file.setFileName(m_target + QStringLiteral(".%1.part").arg(tag, 6, 16, QLatin1Char('0')));
+        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            break;
+        if (!QFileInfo::exists(m_file.fileName()))
+            break; // not a name in use: the folder is missing or not writable
+    }
+    if (!m_file.isOpen()) {
         m_error = m_file.errorString();
         return false;
     }
-    // A temporary file is private to its owner; the finished one gets the permissions of the
-    // file it replaces, or those of a new file.
+    m_pending = true;
+    // The finished file gets the permissions of the file it replaces, or those of a new file.
     const QFileInfo old(m_target);
     m_file.setPermissions(old.exists() ? old.permissions()
                                        : QFileDevice::ReadOwner | QFileDevice::WriteOwner |
@@ -50,30 +61,32 @@ bool ReplacingFile::commit() {
         return false;
     }
     const bool flushed = m_file.flush();
-    const QString temporary = m_file.fileName();
     m_file.close();
     if (!flushed || m_file.error() != QFileDevice::NoError) {
         m_error = m_file.errorString();
-        m_file.remove();
+        cancelWriting();
         return false;
     }
     // rename(2) on POSIX, MoveFileEx with MOVEFILE_REPLACE_EXISTING on Windows.
     std::error_code error;
-    std::filesystem::rename(QFileInfo(temporary).filesystemAbsoluteFilePath(),
+    std::filesystem::rename(QFileInfo(m_file.fileName()).filesystemAbsoluteFilePath(),
                             QFileInfo(m_target).filesystemAbsoluteFilePath(), error);
     if (error) {
         m_error = QString::fromLocal8Bit(error.message().c_str());
-        m_file.remove();
+        cancelWriting();
         return false;
     }
-    m_file.setAutoRemove(false);
+    m_pending = false;
     return true;
 }
 
 void ReplacingFile::cancelWriting() {
     // Nothing to remove before open() and after commit().
-    if (!m_file.fileName().isEmpty() && m_file.autoRemove())
-        m_file.remove();
+    if (!m_pending)
+        return;
+    m_file.close();
+    m_file.remove();
+    m_pending = false;
 }
 
 QString ReplacingFile::errorString() const {

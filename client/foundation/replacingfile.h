@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
-#include <QTemporaryFile>
 
 // A file written under a temporary name beside its target and put in its place by commit(),
 // which replaces an existing file in one step: readers see the old file or the whole new one.
@@ -28,6 +28,7 @@ public:
 
 private:
     QString m_target;
-    QTemporaryFile m_file;
+    QFile m_file;           // the temporary file beside the target
+    bool m_pending = false; // m_file exists and is ours to remove
     QString m_error;
 };

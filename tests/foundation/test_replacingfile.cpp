@@ -31,7 +31,7 @@ void TestReplacingFile::commitReplacesKeepingPermissions() {
     ReplacingFile fresh(target);
     QVERIFY(fresh.open());
     QCOMPARE(fresh.write("first", 5), qint64(5));
-    QVERIFY(fresh.commit());
+    QVERIFY2(fresh.commit(), qPrintable(fresh.errorString()));
     QCOMPARE(readFile(target), QByteArray("first"));
     // A new file is readable by others, not private like a temporary one.
     QVERIFY(QFileInfo(target).permissions() & QFileDevice::ReadOther);
@@ -42,9 +42,11 @@ void TestReplacingFile::commitReplacesKeepingPermissions() {
     QVERIFY(second.open());
     QCOMPARE(readFile(target), QByteArray("first"));
     QCOMPARE(second.write("second", 6), qint64(6));
-    QVERIFY(second.commit());
+    QVERIFY2(second.commit(), qPrintable(second.errorString()));
     QCOMPARE(readFile(target), QByteArray("second"));
+#ifndef Q_OS_WIN // where files have no execute permission of their own
     QVERIFY(QFileInfo(target).permissions() & QFileDevice::ExeOwner);
+#endif
     QCOMPARE(names(dir.path()), QStringList({"pack.zip"}));
 }
 
