@@ -11,8 +11,15 @@ namespace AnsiText {
 QByteArray encode(QStringView text) {
     if (text.isEmpty())
         return {};
-    const auto* wide = reinterpret_cast<const wchar_t*>(text.utf16());
-    const int length = int(text.size());
+    // A character beyond 16 bits is one "?", as on every other platform; some versions of the
+    // conversion make two of its pair of code units.
+    QString units = text.toString();
+    for (qsizetype i = units.size() - 1; i > 0; --i) {
+        if (units[i].isLowSurrogate() && units[i - 1].isHighSurrogate())
+            units.replace(--i, 2, QLatin1Char('?'));
+    }
+    const auto* wide = reinterpret_cast<const wchar_t*>(units.utf16());
+    const int length = int(units.size());
     // No best-fit look-alikes: what the code page lacks is "?", as on every other platform.
     const int size =
         WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, length, nullptr, 0, "?", nullptr);
