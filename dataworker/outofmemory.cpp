@@ -3,7 +3,12 @@
 #include "client/missions/workerprotocol.h"
 #include "dataworker/framesout.h"
 
+// The reading library built with glib allocates through it (Linux); the one built without it
+// (Windows) uses the C library's allocator and has no log writer to hook.
+#if __has_include(<glib.h>)
 #include <glib.h>
+#define SKYVANE_LIBMDB_GLIB 1
+#endif
 
 #include <atomic>
 #include <cstdlib>
@@ -11,6 +16,7 @@
 
 namespace {
 
+#ifdef SKYVANE_LIBMDB_GLIB
 // The reading library allocates through glib, which ends the program when memory runs out;
 // that end is told to the client as what it is. Its warnings about a damaged file go nowhere.
 // (Where the C library's allocator is wrapped, a failure is reported before glib sees it.)
@@ -24,12 +30,15 @@ GLogWriterOutput logWriter(GLogLevelFlags level, const GLogField* fields, gsize 
     }
     return G_LOG_WRITER_HANDLED;
 }
+#endif
 
 } // namespace
 
 void OutOfMemory::install() {
     std::set_new_handler(report);
+#ifdef SKYVANE_LIBMDB_GLIB
     g_log_set_writer_func(logWriter, nullptr, nullptr);
+#endif
 }
 
 void OutOfMemory::report() {
