@@ -1,6 +1,7 @@
 #include "client/foundation/singleinstance.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -33,11 +34,16 @@ bool SingleInstance::activatePrevious(int timeoutMs) {
     socket.connectToServer(m_channel);
     if (!socket.waitForConnected(timeoutMs))
         return false;
-    // Someone holds the channel, so an earlier instance runs. It may be busy in a long mission
-    // and answer late: the request waits in the channel and this instance ends all the same.
+    // Someone holds the channel, so an earlier instance runs. It may be busy and answer late:
+    // wait, within the bound, until it has taken the request. On Windows the channel is a pipe
+    // without a buffer, so a request still unread when this instance ends would be lost there.
+    // Past the bound this instance ends all the same.
+    const QDeadlineTimer deadline(timeoutMs);
     socket.write(activateRequest);
-    if (socket.waitForBytesWritten(timeoutMs))
-        socket.waitForReadyRead(timeoutMs);
+    if (socket.waitForBytesWritten(int(deadline.remainingTime()))) {
+        while (!socket.canReadLine() && socket.waitForReadyRead(int(deadline.remainingTime()))) {
+        }
+    }
     socket.disconnectFromServer();
     return true;
 }

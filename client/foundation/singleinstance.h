@@ -20,8 +20,8 @@ public:
     ~SingleInstance() override;
 
     // True when an earlier instance holds the channel and was asked to come forward: this one
-    // must end. A busy earlier instance serves the request when its event loop runs again.
-    bool activatePrevious(int timeoutMs = 2000);
+    // must end. Waits up to timeoutMs for a busy earlier instance to take the request.
+    bool activatePrevious(int timeoutMs = 10000);
 
     // True when an instance holds the channel; asks it nothing.
     bool isAnswering(int timeoutMs = 2000) const;

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QLockFile>
 #include <QThread>
 #include <QTimer>
 
@@ -11,6 +12,9 @@ namespace {
 QString recordPath;
 
 void record(const QString& line) {
+    // Two instances may write at once; appending is not one step on Windows.
+    QLockFile lock(recordPath + ".lock");
+    lock.lock();
     QFile file(recordPath);
     if (file.open(QIODevice::WriteOnly | QIODevice::Append))
         file.write(QString("%1 %2\n").arg(QCoreApplication::applicationPid()).arg(line).toUtf8());
@@ -24,10 +28,9 @@ int main(int argc, char** argv) {
         return 2;
     recordPath = args[2];
     const int busyMs = args.value(3).toInt();
-    const int askTimeoutMs = args.size() > 4 ? args[4].toInt() : 2000;
 
     SingleInstance guard("sitest", args[1]);
-    if (guard.activatePrevious(askTimeoutMs)) {
+    if (args.size() > 4 ? guard.activatePrevious(args[4].toInt()) : guard.activatePrevious()) {
         record("asked the first and ended");
         return 0;
     }
