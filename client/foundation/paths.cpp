@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
@@ -52,6 +53,13 @@ bool isSeparator(QChar c) {
 
 bool isPlainFileName(const QString& name) {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    // Windows opens these devices in every folder and whatever the extension: "nul.zip" is no
+    // file. Refused on every platform, so that a name means the same to every store.
+    static const QRegularExpression device(
+        QStringLiteral("^(con|prn|aux|nul|com[0-9]|lpt[0-9]) *(\\..*)?$"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (device.match(name).hasMatch())
         return false;
     const QString refused = QStringLiteral("\\/:*?\"<>|");
     return std::none_of(name.begin(), name.end(),

@@ -22,7 +22,7 @@ QString toNative(const QString& path);
 bool isSeparator(QChar c);
 
 // True for a name that can only mean a file in the folder it is joined to: not empty, not "."
-// or "..", no separator, drive, wildcard or control character.
+// or "..", no separator, drive, wildcard or control character, no Windows device ("NUL.zip").
 bool isPlainFileName(const QString& name);
 
 // A program's file name on this platform: "skyvane" here, "skyvane.exe" on Windows.

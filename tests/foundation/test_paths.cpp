@@ -1,6 +1,7 @@
 #include "client/foundation/paths.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -21,6 +22,9 @@ private slots:
     void splitPathRows();
     void splitPathRejectsEmptyPath();
     void joinAndNative();
+    void driveLetterFolders();
+    void plainFileNames_data();
+    void plainFileNames();
 
 private:
     QString base() const;
@@ -196,6 +200,50 @@ void TestPaths::joinAndNative() {
 #else
     QCOMPARE(Paths::executableName("skyvane"), QString("skyvane"));
 #endif
+}
+
+void TestPaths::driveLetterFolders() {
+    // Windows folders as installers and people write them, on every platform.
+    const QString sep = QDir::separator();
+    auto native = [&](QString path) { return path.replace('\\', sep); };
+    QCOMPARE(Paths::join("C:\\", "skyvane.ini"), native("C:\\skyvane.ini"));
+    QCOMPARE(Paths::join("C:/", "skyvane.ini"), native("C:\\skyvane.ini"));
+    QCOMPARE(Paths::join("D:\\Stores\\Store 12", "MissionData"),
+             native("D:\\Stores\\Store 12\\MissionData"));
+    QCOMPARE(Paths::join("\\\\srv\\share\\", "x.zip"), native("\\\\srv\\share\\x.zip"));
+    Paths::setProgramFolderForTesting("C:/Stores/Store 12/");
+    QCOMPARE(Paths::inProgramFolder("skyvane.ini"), native("C:\\Stores\\Store 12\\skyvane.ini"));
+    Paths::setProgramFolderForTesting(QString());
+#ifdef Q_OS_WIN
+    // The real program folder: the drive's form, with backslashes.
+    QVERIFY2(QRegularExpression("^[A-Za-z]:\\\\").match(Paths::programFolder()).hasMatch(),
+             qPrintable(Paths::programFolder()));
+    QVERIFY(!Paths::programFolder().contains('/'));
+#endif
+}
+
+void TestPaths::plainFileNames_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("plain");
+    QTest::newRow("pack") << "MissionPack7.zip" << true;
+    QTest::newRow("blank and dots") << "store 12.v2.zip" << true;
+    QTest::newRow("device-like word") << "console.zip" << true;
+    QTest::newRow("drive relative") << "C:pack.zip" << false;
+    QTest::newRow("drive root") << "C:\\pack.zip" << false;
+    QTest::newRow("backslash folder") << "in\\pack.zip" << false;
+    QTest::newRow("network") << "\\\\srv\\share" << false;
+    QTest::newRow("stream") << "pack.zip:hidden" << false;
+    QTest::newRow("wildcard") << "pack?.zip" << false;
+    QTest::newRow("device") << "NUL" << false;
+    QTest::newRow("device with extension") << "con.zip" << false;
+    QTest::newRow("numbered device") << "Lpt1 .txt" << false;
+    QTest::newRow("control character") << "pack\t.zip" << false;
+}
+
+void TestPaths::plainFileNames() {
+    QFETCH(QString, name);
+    QFETCH(bool, plain);
+    QCOMPARE(Paths::isPlainFileName(name), plain);
 }
 
 QTEST_GUILESS_MAIN(TestPaths)

@@ -5,6 +5,7 @@
 #include "client/transfer/ftpclient.h"
 #include "client/transfer/zipcomponent.h"
 #include "tests/support/ftpserverfixture.h"
+#include "tests/support/hostsystem.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tests/support/testtransferhost.h"
 #include "tests/support/testzip.h"
@@ -180,6 +181,7 @@ void TestMissionPack::packNameThatIsNoPlainFileNameTouchesNothing_data() {
     QTest::newRow("parent, backslash") << "..\\victim.zip";
     QTest::newRow("sub-folder") << "in/victim.zip";
     QTest::newRow("drive") << "C:victim.zip";
+    QTest::newRow("Windows device") << "NUL.zip";
     QTest::newRow("dot dot") << "..";
     QTest::newRow("empty") << "";
 }
@@ -203,6 +205,8 @@ void TestMissionPack::packNameThatIsNoPlainFileNameTouchesNothing() {
 }
 
 void TestMissionPack::roundOverTls() {
+    if (HostSystem::underWine())
+        QSKIP(HostSystem::NoTlsUnderWine);
     writeFile(storeFile("reports/r.txt"), "report");
     const QByteArray pack = TestZip::make({
         {"get.ini", mission("Type=getfile\r\nTargetFiles=" +
@@ -311,20 +315,29 @@ void TestMissionPack::getfileMatchingNothingWritesOnlyItsFirstLine() {
 
 void TestMissionPack::archiveFolderEqualToSourceMovesNothing_data() {
     QTest::addColumn<QString>("archivePathSuffix");
-    QTest::newRow("same text") << "reports";
-    QTest::newRow("trailing separator") << "reports/";
-    QTest::newRow("through ..") << "reports/../reports";
-    QTest::newRow("backslashes") << "reports\\";
+    QTest::addColumn<bool>("allBackslashes"); // the whole path, drive included on Windows
+    QTest::newRow("same text") << "reports" << false;
+    QTest::newRow("trailing separator") << "reports/" << false;
+    QTest::newRow("through ..") << "reports/../reports" << false;
+    QTest::newRow("backslashes") << "reports\\" << false;
+    QTest::newRow("backslashes throughout") << "reports" << true;
+#ifdef Q_OS_WIN
+    QTest::newRow("other case") << "REPORTS" << true;
+#endif
 }
 
 void TestMissionPack::archiveFolderEqualToSourceMovesNothing() {
     QFETCH(QString, archivePathSuffix);
+    QFETCH(bool, allBackslashes);
+    QString archivePath = m_folder->path() + "/" + archivePathSuffix;
+    if (allBackslashes)
+        archivePath.replace('/', '\\');
     writeFile(storeFile("reports/a.txt"), "a");
     writeFile(storeFile("reports/b.txt"), "b");
     const QString path = storeFile("MissionData/g.ini");
     writeFile(path, mission("Type=getfile\r\nTargetFiles=" + storeFile("reports").toLocal8Bit() +
                             "/*.txt\r\nArchiveAfterGet=1\r\nArchivePath=" +
-                            (m_folder->path() + "/" + archivePathSuffix).toLocal8Bit() + "\r\n"));
+                            archivePath.toLocal8Bit() + "\r\n"));
     TestTransferHost host(m_folder->path(), TestTransferHost::windowed());
     QVERIFY(ProcessGetSendFile(host, path));
     QCOMPARE(QDir(storeFile("reports")).entryList(QDir::Files), QStringList({"a.txt", "b.txt"}));
