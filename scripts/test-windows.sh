@@ -37,10 +37,7 @@ exclude=()
 if ((${#skip[@]})); then exclude=(-E "^($(IFS='|'; echo "${skip[*]}"))\$"); fi
 
 status=0
-# wine now and then stalls a test program at its start (seen at the start of a run): a test that
-# fails is run once more, and CTest's summary counts it failed only when it fails twice.
-ctest --test-dir "$winbuild" --output-on-failure -j"$(nproc)" --repeat until-pass:2 \
-    "${exclude[@]}" "$@" || status=$?
+ctest --test-dir "$winbuild" --output-on-failure -j"$(nproc)" "${exclude[@]}" "$@" || status=$?
 if ((${#skip[@]})); then
     echo "Not run under wine:"
     for t in $(printf '%s\n' "${skip[@]}" | sort); do echo "  $t: ${not_under_wine[$t]}"; done

@@ -9,7 +9,7 @@ windist=$top/dist/windows
 export WINEPREFIX=${SKYVANE_WINEPREFIX:-$winbuild/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 # No desktop menu entries from shortcuts, no questions about Mono or Gecko.
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-winemenubuilder.exe=d;mscoree,mshtml=}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-winemenubuilder.exe=d;winedbg.exe=d;mscoree,mshtml=}
 wine=/usr/lib/wine/wine64 # Debian keeps the 64-bit loader off PATH
 [ -x "$wine" ] || wine=wine
 wineserver=/usr/lib/wine/wineserver

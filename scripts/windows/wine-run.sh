@@ -22,4 +22,16 @@ if [ "$qtenv" != "$(cat "$WINEPREFIX/.skyvane-qt-env" 2>/dev/null)" ]; then
     done
     echo "$qtenv" > "$WINEPREFIX/.skyvane-qt-env"
 fi
+# wine's service processes (started on demand by whichever program needs them first) inherit
+# that program's output and outlive it. When the output is a pipe, its reader (CTest) would wait
+# for them until they end, long after the program: the program writes to a file, passed on once
+# it has ended.
+if [ -p /dev/stdout ] || [ -p /dev/stderr ]; then
+    out=$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")
+    status=0
+    "$wine" "$@" >"$out" 2>&1 || status=$?
+    cat "$out"
+    rm -f "$out"
+    exit $status
+fi
 exec "$wine" "$@"

@@ -1,6 +1,7 @@
 // The built skyvane runs a Mission Pack whose database worker hangs, against the session server
 // and a real FTP server: keep-alives go out all through the wait, the mission ends at the
 // no-progress limit, and the return pack still goes back.
+#include "client/foundation/paths.h"
 #include "tests/support/clientprogram.h"
 #include "tests/support/ftpserverfixture.h"
 #include "tests/support/tempprogramfolder.h"
@@ -45,8 +46,9 @@ void TestGetDataProgram::hangingWorkerEndsAtTheLimitWithKeepAlives() {
         "closed\n"));
     QVERIFY(ClientProgram::installClient(folder, server.port()));
     // The stand-in worker, which says one line and then never another word.
-    QFile::remove(folder.file(QStringLiteral("svGetData")));
-    QVERIFY(QFile::copy(TestData::program("fake_svGetData"), folder.file("svGetData")));
+    const QString worker = folder.file(Paths::executableName("svGetData"));
+    QFile::remove(worker);
+    QVERIFY(QFile::copy(TestData::program("fake_svGetData"), worker));
     const qint64 serverStarted = QDateTime::currentMSecsSinceEpoch();
     server.start();
 

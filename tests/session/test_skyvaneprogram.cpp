@@ -1,5 +1,6 @@
 #include "client/foundation/paths.h"
 #include "client/foundation/sanitizers.h"
+#include "tests/support/hostsystem.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tests/support/testdata.h"
 #include "tools/sessionserver/sessionserver.h"
@@ -182,18 +183,10 @@ void TestSkyvaneProgram::junkFloodCostsNeitherMemoryNorLog() {
     skyvane.start(folder.file(Paths::executableName("skyvane")), {});
     QVERIFY(skyvane.waitForStarted(10000));
     // The peak resident size, read while it runs.
-    const QString status = QString("/proc/%1/status").arg(skyvane.processId());
     qint64 peakKb = 0;
     QVERIFY(waitFor(
         [&] {
-            QFile file(status);
-            if (file.open(QIODevice::ReadOnly)) {
-                for (const QByteArray& line : file.readAll().split('\n')) {
-                    if (line.startsWith("VmHWM:"))
-                        peakKb =
-                            qMax(peakKb, line.mid(6).trimmed().split(' ').value(0).toLongLong());
-                }
-            }
+            peakKb = qMax(peakKb, HostSystem::peakMemoryKb(skyvane.processId()));
             return skyvane.state() == QProcess::NotRunning;
         },
         120000));

@@ -1,9 +1,12 @@
 #include "tests/support/hostsystem.h"
 
 #include <QDir>
+#include <QFile>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
+// After windows.h.
+#include <psapi.h>
 #endif
 
 namespace HostSystem {
@@ -70,6 +73,27 @@ QString hostPath(const QString& path) {
         return toUnix(QDir(path).absolutePath());
 #endif
     return path;
+}
+
+qint64 peakMemoryKb(qint64 pid) {
+#ifdef Q_OS_WIN
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+    if (!process)
+        return 0;
+    PROCESS_MEMORY_COUNTERS counters = {};
+    const bool known = K32GetProcessMemoryInfo(process, &counters, sizeof counters);
+    CloseHandle(process);
+    return known ? qint64(counters.PeakWorkingSetSize / 1024) : 0;
+#else
+    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+#endif
 }
 
 } // namespace HostSystem
