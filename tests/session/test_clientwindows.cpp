@@ -449,6 +449,10 @@ void TestClientWindows::sessionEndClosesTheChooserToo() {
 }
 
 void TestClientWindows::lateCopyOfTwoStartsHandsOverAndEnds() {
+#ifdef Q_OS_WIN
+    QSKIP("both copies share one thread here; on Windows the channel is a pipe without a buffer, "
+          "so the first cannot take the request while the second waits for its answer");
+#endif
     Client client;
     client.folder.write("skyvane.ini", ini("LAN", freePort()));
     SingleInstance other(QString::fromLatin1(ClientInstanceName), Paths::programFolder());
