@@ -2,7 +2,14 @@
 # The caller sets top (the checkout's root folder) first.
 SKYVANE_WINSDK=${SKYVANE_WINSDK:-$top/build-winsdk/skyvane-winsdk}
 # The prebuilt SDK; CI machines have it beside the clone.
-SKYVANE_WINSDK_ARCHIVE=${SKYVANE_WINSDK_ARCHIVE:-$top/../shared/winsdk/skyvane-winsdk.tar.xz}
+if [[ -z ${SKYVANE_WINSDK_ARCHIVE:-} ]]; then
+    SKYVANE_WINSDK_ARCHIVE=$top/../shared/winsdk/skyvane-winsdk.tar.xz
+    # A git worktree may live elsewhere: then the copy beside its main clone, rather than an hour
+    # of building the SDK from source.
+    if [[ ! -f $SKYVANE_WINSDK_ARCHIVE ]] && gitdir=$(git -C "$top" rev-parse --path-format=absolute --git-common-dir 2>/dev/null); then
+        SKYVANE_WINSDK_ARCHIVE=$(dirname "$gitdir")/../shared/winsdk/skyvane-winsdk.tar.xz
+    fi
+fi
 winbuild=$top/build-windows
 windist=$top/dist/windows
 # A wine prefix of our own, never the user's ~/.wine.
