@@ -2,6 +2,7 @@
 #include "client/foundation/profilefile.h"
 #include "client/foundation/statuswriter.h"
 #include "client/missions/getdata.h"
+#include "tests/support/recordingstatus.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tests/support/testdata.h"
 
@@ -10,14 +11,6 @@
 #include <QtTest>
 
 namespace {
-
-class RecordingStatus : public StatusWriter {
-public:
-    void writeStatus(const QString& text) override {
-        lines << text;
-    }
-    QStringList lines;
-};
 
 // A program folder with a copy of nwind.mdb and one mission, MissionData/m.ini with m.tsd.
 class MissionFixture {

@@ -2,6 +2,7 @@
 #include "client/foundation/statuswriter.h"
 #include "client/missions/getdata.h"
 #include "tests/support/damageddatabase.h"
+#include "tests/support/recordingstatus.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tests/support/testdata.h"
 
@@ -9,14 +10,6 @@
 #include <QtTest>
 
 namespace {
-
-class RecordingStatus : public StatusWriter {
-public:
-    void writeStatus(const QString& text) override {
-        lines << text;
-    }
-    QStringList lines;
-};
 
 const QByteArray Unlimited = "TableName=Orders\r\nDataFields=OrderID,ShipName,Freight\r\n";
 const QByteArray Limited =

@@ -3,6 +3,7 @@
 #include "client/missions/getdataworker.h"
 #include "tests/support/damageddatabase.h"
 #include "tests/support/hostsystem.h"
+#include "tests/support/recordingstatus.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tests/support/testdata.h"
 
@@ -11,14 +12,6 @@
 #include <QtTest>
 
 namespace {
-
-class RecordingStatus : public StatusWriter {
-public:
-    void writeStatus(const QString& text) override {
-        lines << text;
-    }
-    QStringList lines;
-};
 
 const QByteArray Tsd = "[TSD]\r\nDataTypes=n,s,n\r\nStartDate=1/1/1900\r\nEndDate=1/1/1900\r\n";
 

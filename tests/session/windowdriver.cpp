@@ -101,10 +101,10 @@ class WindowDriverPlugin : public QGenericPlugin {
     Q_OBJECT
     Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "windowdriver.json")
 public:
-    QObject* create(const QString& key, const QString& specification) override {
+    QObject* create(const QString& key, const QString& goal) override {
         if (key.compare(QLatin1String("windowdriver"), Qt::CaseInsensitive) != 0)
             return nullptr;
-        return new WindowDriver(specification);
+        return new WindowDriver(goal);
     }
 };
 

@@ -1,0 +1,5 @@
+#include "tests/support/recordingstatus.h"
+
+void RecordingStatus::writeStatus(const QString& text) {
+    lines << text;
+}
