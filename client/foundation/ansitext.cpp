@@ -39,6 +39,10 @@ QString decode(QByteArrayView bytes) {
     return out;
 }
 
+void appendFromUtf8(QByteArray& out, QByteArrayView utf8) {
+    out.append(encode(QString::fromUtf8(utf8)));
+}
+
 #else
 
 namespace {
@@ -85,6 +89,40 @@ QString decode(QByteArrayView bytes) {
         *to++ = QChar(b >= 0x80 && b < 0xA0 ? High[b - 0x80] : char16_t(b));
     }
     return out;
+}
+
+// Well-formed UTF-8 is read here; anything else (an overlong form, a surrogate, a cut sequence)
+// goes the long way, which decides how many "?" it makes.
+void appendFromUtf8(QByteArray& out, QByteArrayView utf8) {
+    const qsizetype start = out.size();
+    out.resize(start + utf8.size()); // one byte per character, never more than its UTF-8 bytes
+    char* to = out.data() + start;
+    const auto* b = reinterpret_cast<const unsigned char*>(utf8.data());
+    const qsizetype size = utf8.size();
+    for (qsizetype i = 0; i < size;) {
+        const unsigned char lead = b[i];
+        if (lead < 0x80) {
+            *to++ = char(lead);
+            ++i;
+            continue;
+        }
+        const int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+        bool wellFormed = length > 0 && lead <= 0xF4 && i + length <= size;
+        char32_t c = lead & (0x7F >> length);
+        for (int k = 1; wellFormed && k < length; ++k) {
+            wellFormed = (b[i + k] & 0xC0) == 0x80;
+            c = (c << 6) | (b[i + k] & 0x3F);
+        }
+        const char32_t lowest = length == 4 ? 0x10000 : length == 3 ? 0x800 : 0x80;
+        if (!wellFormed || c < lowest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            out.truncate(start);
+            out.append(encode(QString::fromUtf8(utf8)));
+            return;
+        }
+        *to++ = c > 0xFFFF ? '?' : encodeOne(c);
+        i += length;
+    }
+    out.truncate(to - out.constData());
 }
 
 #endif

@@ -14,5 +14,8 @@ namespace AnsiText {
 
 QByteArray encode(QStringView text);
 QString decode(QByteArrayView bytes);
+// Appends the ANSI bytes of UTF-8 text: the same bytes as encode(QString::fromUtf8(utf8)),
+// without building the QString where the code page is fixed (bulk output such as .tsv rows).
+void appendFromUtf8(QByteArray& out, QByteArrayView utf8);
 
 } // namespace AnsiText

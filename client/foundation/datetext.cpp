@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include <cstring>
+
 namespace DateText {
 
 namespace {
@@ -33,7 +35,9 @@ bool parseTimePart(const QString& text, QTime* out) {
     return true;
 }
 
-void appendNumber(QByteArray& out, int value) {
+// Digits go into a small buffer first: values are written a million at a time into .tsv rows,
+// and one append costs more than the digits.
+char* putNumber(char* to, int value) {
     char digits[12];
     int n = 0;
     unsigned int v = value < 0 ? 0u - unsigned(value) : unsigned(value);
@@ -42,27 +46,35 @@ void appendNumber(QByteArray& out, int value) {
         v /= 10;
     } while (v);
     if (value < 0)
-        out.append('-');
+        *to++ = '-';
     while (n)
-        out.append(digits[--n]);
+        *to++ = digits[--n];
+    return to;
 }
 
-void appendTwoDigits(QByteArray& out, int value) {
-    out.append(char('0' + value / 10));
-    out.append(char('0' + value % 10));
+char* putTwoDigits(char* to, int value) {
+    *to++ = char('0' + value / 10);
+    *to++ = char('0' + value % 10);
+    return to;
 }
 
 // The 12-hour clock: "9:05:07 AM", or "9:05 AM" without the seconds.
-void appendClock(QByteArray& out, const QTime& time, bool withSeconds) {
-    const int hour12 = time.hour() % 12 == 0 ? 12 : time.hour() % 12;
-    appendNumber(out, hour12);
-    out.append(':');
-    appendTwoDigits(out, time.minute());
+char* putClock(char* to, const QTime& time, bool withSeconds) {
+    const int hour = time.hour();
+    to = putNumber(to, hour % 12 == 0 ? 12 : hour % 12);
+    *to++ = ':';
+    to = putTwoDigits(to, time.minute());
     if (withSeconds) {
-        out.append(':');
-        appendTwoDigits(out, time.second());
+        *to++ = ':';
+        to = putTwoDigits(to, time.second());
     }
-    out.append(time.hour() < 12 ? " AM" : " PM");
+    std::memcpy(to, hour < 12 ? " AM" : " PM", 3);
+    return to + 3;
+}
+
+void appendClock(QByteArray& out, const QTime& time, bool withSeconds) {
+    char text[24];
+    out.append(text, putClock(text, time, withSeconds) - text);
 }
 
 QString clockText(const QTime& time, bool withSeconds) {
@@ -104,20 +116,23 @@ QString dateValue(const QDateTime& value) {
 void appendDateValue(QByteArray& out, const QDate& date, const QTime& time) {
     const bool midnight = time.hour() == 0 && time.minute() == 0 && time.second() == 0;
     const bool withDate = midnight || date != zeroDate;
+    char text[48];
+    char* to = text;
     if (withDate) {
         int year = 0, month = 0, day = 0;
         date.getDate(&year, &month, &day);
-        appendNumber(out, month);
-        out.append('/');
-        appendNumber(out, day);
-        out.append('/');
-        appendNumber(out, year);
+        to = putNumber(to, month);
+        *to++ = '/';
+        to = putNumber(to, day);
+        *to++ = '/';
+        to = putNumber(to, year);
     }
-    if (midnight)
-        return;
-    if (withDate)
-        out.append(' ');
-    appendClock(out, time, true);
+    if (!midnight) {
+        if (withDate)
+            *to++ = ' ';
+        to = putClock(to, time, true);
+    }
+    out.append(text, to - text);
 }
 
 QString hourMinute(const QTime& time) {

@@ -24,6 +24,7 @@ namespace {
 const QString MissionSection = QStringLiteral("Mission");
 const QString TsdSection = QStringLiteral("TSD");
 constexpr int KeyBufferSize = 1024;
+constexpr qsizetype OutputChunk = 256 * 1024;
 
 QString readKey(const QString& path, const QString& section, const QString& key,
                 const QString& defaultValue) {
@@ -190,8 +191,19 @@ bool GetData::writeRows(Mdb::Result& result, QFile& file, QDateTime* first, QDat
     const bool endUsed = m_query.end.used;
     const qint64 rowCount = result.rowCount();
 
+    // Rows gather in one buffer that goes to the file a chunk at a time: a write per row cost
+    // more than a row's values.
+    QByteArray out;
+    out.reserve(OutputChunk + 4096);
     QByteArray line;
-    line.reserve(4096);
+    const auto flush = [&] {
+        if (file.write(out) != out.size()) {
+            reportError(QStringLiteral("cannot write %1: %2").arg(m_tsvPath, file.errorString()));
+            return false;
+        }
+        out.truncate(0);
+        return true;
+    };
     qint64 index = 0;
     do {
         // The date range: the ordering column of the first row; of the last row the end
@@ -201,7 +213,7 @@ bool GetData::writeRows(Mdb::Result& result, QFile& file, QDateTime* first, QDat
         if (index == rowCount - 1)
             *last = endUsed ? result.endValue() : result.startValue();
 
-        line.truncate(0);
+        const qsizetype lineStart = out.size();
         for (int i = 0; i <= last_index; ++i) {
             const OutputColumn& column = columns[size_t(i)];
             if (!column.hasLetter)
@@ -215,26 +227,36 @@ bool GetData::writeRows(Mdb::Result& result, QFile& file, QDateTime* first, QDat
                 continue;
             }
             if (!result.isNull(column.result))
-                result.appendText(column.result, line);
+                result.appendText(column.result, out);
             else if (column.letter == Letter::Number)
-                line.append('0');
+                out.append('0');
             else if (column.letter == Letter::Boolean)
-                line.append("False");
+                out.append("False");
             if (i < last_index)
-                line.append('\t');
+                out.append('\t');
         }
-        if (line.contains('\r'))
-            line.replace("\r\n", " ");
+        const QByteArrayView written = QByteArrayView(out).sliced(lineStart);
+        const bool lineEnds = written.contains('\r');
         // The reader gives UTF-8; the .tsv holds the same ANSI bytes on every platform.
-        if (std::any_of(line.cbegin(), line.cend(), [](char c) { return c & 0x80; }))
-            line = AnsiText::encode(QString::fromUtf8(line));
-        line.append("\r\n");
-        if (file.write(line) != line.size()) {
-            reportError(QStringLiteral("cannot write %1: %2").arg(m_tsvPath, file.errorString()));
-            return false;
+        const bool ansi =
+            std::any_of(written.cbegin(), written.cend(), [](char c) { return c & 0x80; });
+        if (lineEnds || ansi) {
+            line = written.toByteArray();
+            out.truncate(lineStart);
+            if (lineEnds)
+                line.replace("\r\n", " ");
+            if (ansi)
+                AnsiText::appendFromUtf8(out, line);
+            else
+                out.append(line);
         }
+        out.append("\r\n");
+        if (out.size() >= OutputChunk && !flush())
+            return false;
         ++index;
     } while (result.next());
+    if (!out.isEmpty() && !flush())
+        return false;
     if (!result.error().isEmpty()) {
         reportError(result.error());
         return false;
@@ -285,7 +307,7 @@ void GetData::run() {
     }
 
     QFile file(m_tsvPath);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         reportError(QStringLiteral("cannot create %1: %2").arg(m_tsvPath, file.errorString()));
         return;
     }

@@ -1,3 +1,4 @@
+#include "client/foundation/ansitext.h"
 #include "client/foundation/conversions.h"
 #include "client/foundation/datetext.h"
 
@@ -13,6 +14,7 @@ private slots:
     void dateValue();
     void parseDates();
     void parseTimes();
+    void ansiFromUtf8();
 };
 
 void TestConversions::booleans() {
@@ -111,6 +113,24 @@ void TestConversions::parseTimes() {
     QVERIFY(!DateText::parseTimeOfDay("13:00 PM", &t));
     QVERIFY(!DateText::parseTimeOfDay("24:00", &t));
     QVERIFY(!DateText::parseTimeOfDay("-1", &t));
+}
+
+// The quick way from UTF-8 gives the bytes of the long way through QString, broken input
+// (overlong forms, surrogates, cut sequences, bytes that never start one) included.
+void TestConversions::ansiFromUtf8() {
+    const QByteArray cases[] = {
+        "plain ASCII\t1",
+        "M\xc3\xa8re Paillarde, Qu\xc3\xa9\x62\x65\x63 \xc3\xbf",
+        "\xe2\x82\xac \xc5\x93 \xc2\x81 \xc2\x9d \xe4\xb8\xad \xf0\x9f\x98\x80 \xef\xbb\xbf end",
+        "overlong \xc0\xaf \xe0\x80\xaf, surrogate \xed\xa0\x80, beyond \xf4\x90\x80\x80 \xf5\x80",
+        "lone \x80 and cut \xe2\x82",
+        "cut at the end \xf0\x9f\x98",
+    };
+    for (const QByteArray& utf8 : cases) {
+        QByteArray out = "before|";
+        AnsiText::appendFromUtf8(out, utf8);
+        QCOMPARE(out, "before|" + AnsiText::encode(QString::fromUtf8(utf8)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestConversions)
