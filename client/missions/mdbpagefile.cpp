@@ -38,4 +38,10 @@ bool PageFile::read(quint32 page, unsigned char* out, bool ahead) {
     return true;
 }
 
+quint32 PageFile::readPages(quint32 page, quint32 count, unsigned char* out) {
+    const qint64 got =
+        readAt(qint64(page) * m_pageSize, reinterpret_cast<char*>(out), qint64(count) * m_pageSize);
+    return got < 0 ? 0 : quint32(got / m_pageSize);
+}
+
 } // namespace Mdb

@@ -17,6 +17,9 @@ public:
     // Copies the page into out (pageSize bytes); false when the file does not hold it whole.
     // With ahead the pages after it are read too, for a scan in page order.
     bool read(quint32 page, unsigned char* out, bool ahead);
+    // Reads count pages from page on into out (count * pageSize bytes) with one read; returns
+    // how many of them the file holds whole.
+    quint32 readPages(quint32 page, quint32 count, unsigned char* out);
 
 private:
     // Reads size bytes at offset (fewer at the end of the file); -1 on an error.

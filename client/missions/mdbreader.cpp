@@ -1,8 +1,10 @@
 #include "client/missions/mdbreader.h"
 
 #include "client/foundation/datetext.h"
+#include "client/missions/mdbpagecache.h"
 #include "client/missions/mdbpagefile.h"
 #include "client/missions/mdbpages.h"
+#include "client/missions/mdbrowkeys.h"
 #include "client/missions/valuetext.h"
 
 #include <QFile>
@@ -98,99 +100,11 @@ QString sqlName(const QString& written, const QString& what, QString* error) {
     return name;
 }
 
-// What an ordered result keeps of each row: 12 bytes, the date as day and second (a 64-bit
-// time would make it 16) and where the row lies (a row number of a page is below 256).
-struct RowKey {
-    qint32 day;
-    qint32 seconds;
-    quint32 pageRow; // page << 8 | row: sorts as page, then row
-    quint32 page() const {
-        return pageRow >> 8;
-    }
-    int row() const {
-        return int(pageRow & 0xff);
-    }
-};
-// The row count of a table's definition may be damaged: no more room than this is set aside.
-constexpr size_t MaxReservedKeys = 16 * 1024 * 1024;
-
-// Pages of the table kept for reading rows again in date order: rows of neighbouring dates
-// tend to lie on pages read a moment ago, so a few megabytes save most of the reads.
-class PageCache {
-public:
-    static constexpr size_t Bytes = 8 * 1024 * 1024;
-
-    explicit PageCache(size_t pageSize)
-        : m_pageSize(pageSize), m_capacity(std::max<size_t>(16, Bytes / pageSize)) {
-        m_pages.reserve(m_capacity * m_pageSize);
-    }
-
-    // The cached copy of a page, or nullptr.
-    const unsigned char* find(quint32 page) {
-        const auto it = m_index.find(page);
-        if (it == m_index.end())
-            return nullptr;
-        touch(it->second);
-        return m_pages.data() + size_t(it->second) * m_pageSize;
-    }
-
-    // Keeps a copy of a page, in place of the one used longest ago when the cache is full;
-    // returns the copy.
-    const unsigned char* add(quint32 page, const unsigned char* data) {
-        int slot = int(m_owner.size());
-        if (size_t(slot) < m_capacity) {
-            m_pages.resize((size_t(slot) + 1) * m_pageSize);
-            m_owner.push_back(page);
-            m_older.push_back(-1);
-            m_newer.push_back(-1);
-            link(slot);
-        } else {
-            slot = m_oldest;
-            m_index.erase(m_owner[size_t(slot)]);
-            m_owner[size_t(slot)] = page;
-            touch(slot);
-        }
-        unsigned char* copy = m_pages.data() + size_t(slot) * m_pageSize;
-        std::memcpy(copy, data, m_pageSize);
-        m_index[page] = slot;
-        return copy;
-    }
-
-private:
-    // Slots form a list from the newest to the oldest use.
-    void link(int slot) {
-        m_older[size_t(slot)] = m_newest;
-        m_newer[size_t(slot)] = -1;
-        if (m_newest >= 0)
-            m_newer[size_t(m_newest)] = slot;
-        m_newest = slot;
-        if (m_oldest < 0)
-            m_oldest = slot;
-    }
-
-    void touch(int slot) {
-        if (slot == m_newest)
-            return;
-        const int older = m_older[size_t(slot)];
-        const int newer = m_newer[size_t(slot)];
-        if (older >= 0)
-            m_newer[size_t(older)] = newer;
-        else
-            m_oldest = newer;
-        m_older[size_t(newer)] = older;
-        link(slot);
-    }
-
-    size_t m_pageSize;
-    size_t m_capacity;
-    std::vector<unsigned char> m_pages;
-    std::vector<quint32> m_owner;
-    std::vector<int> m_older;
-    std::vector<int> m_newer;
-    int m_newest = -1;
-    int m_oldest = -1;
-    std::unordered_map<quint32, int> m_index;
-};
+// Room for copies of the table's pages while its rows are read again in date order.
+constexpr size_t PageCacheBytes = 8 * 1024 * 1024;
+// A page missing from the cache is read together with the pages after it that rows still
+// need, up to this many: one read instead of one for each page.
+constexpr quint32 MostPagesPerRead = 32;
 
 // The fewest bytes a non-null value of a fixed-size type takes; memos and OLE values start with
 // a header of their own.
@@ -243,9 +157,9 @@ struct Result::Impl {
     qint64 endLimit = 0;
 
     bool ordered = false;
-    std::vector<RowKey> keys;
-    size_t nextKey = 0;
+    RowKeys keys;
     std::unique_ptr<PageCache> cache;
+    std::vector<unsigned char> pagesRead; // pages read together, before they go to the cache
 
     // Stored-order scan: the pages of the table's page map in rising order.
     quint32 scanPage = 0;
@@ -302,11 +216,16 @@ struct Result::Impl {
         if (!read)
             return fail(
                 QStringLiteral("page %1 of table '%2' cannot be read").arg(page).arg(tableName()));
-        if (!Pages::isDataPageOf(format, mdb->pg_buf, quint32(table->entry->table_pg)))
+        return checkPage(page, mdb->pg_buf);
+    }
+
+    // False (with the error) for a page that is not one of the table's data pages.
+    bool checkPage(quint32 page, const unsigned char* data) {
+        if (!Pages::isDataPageOf(format, data, quint32(table->entry->table_pg)))
             return fail(QStringLiteral("page %1 of table '%2' is not one of its data pages")
                             .arg(page)
                             .arg(tableName()));
-        if (Pages::rowCount(format, mdb->pg_buf) < 0)
+        if (Pages::rowCount(format, data) < 0)
             return fail(QStringLiteral("page %1 of table '%2' has a damaged row table")
                             .arg(page)
                             .arg(tableName()));
@@ -467,12 +386,9 @@ struct Result::Impl {
         return true;
     }
 
-    // Reads the rows that match, keeps their keys and sorts them on the ordering column;
-    // rows of equal dates keep their stored order.
+    // Reads the rows that match, keeps their keys and sorts them on the ordering column.
     bool collectKeys() {
         const int orderColumn = startColumn >= 0 ? startColumn : endColumn;
-        // Room for every row at once: a growing array would briefly need half as much again.
-        keys.reserve(std::min<size_t>(table->num_rows, MaxReservedKeys));
         quint32 page = 0;
         quint16 row = 0;
         while (scanNext(&page, &row)) {
@@ -482,18 +398,47 @@ struct Result::Impl {
                 return damagedRow(row, page);
             StoredDate date;
             dateOf(orderColumn, &date);
-            keys.push_back(RowKey{qint32(date.day), date.seconds, page << 8 | row});
+            keys.add(RowKey{qint32(date.day), date.seconds, page << 8 | row});
         }
         if (!error.isEmpty())
             return false;
-        // Rows of equal dates keep their stored order, which is the order of page and row:
-        // sorting in place on all three needs no second array of keys as a stable sort does.
-        std::sort(keys.begin(), keys.end(), [](const RowKey& a, const RowKey& b) {
-            if (a.day != b.day)
-                return a.day < b.day;
-            return a.seconds != b.seconds ? a.seconds < b.seconds : a.pageRow < b.pageRow;
-        });
+        keys.sort();
+        if (keys.size() > 0) {
+            cache = std::make_unique<PageCache>(size_t(format.pageSize), PageCacheBytes,
+                                                keys.firstPage(), keys.lastPage());
+            keys.forEach([this](const RowKey& key) { cache->expectRow(key.page()); });
+        }
         return true;
+    }
+
+    // Puts a page missing from the cache there, with the pages after it that rows still need
+    // as far as they fit: rows of neighbouring dates mostly lie on neighbouring pages.
+    const unsigned char* cachePage(quint32 page) {
+        const quint32 run = pages ? cache->runToRead(page, MostPagesPerRead) : 1;
+        if (run == 1) {
+            if (!loadPage(page, false))
+                return nullptr;
+            return cache->add(page, mdb->pg_buf);
+        }
+        pagesRead.resize(size_t(run) * size_t(format.pageSize));
+        if (onPageRead)
+            onPageRead();
+        const quint32 got = pages->readPages(page, run, pagesRead.data());
+        if (got == 0) {
+            fail(QStringLiteral("page %1 of table '%2' cannot be read").arg(page).arg(tableName()));
+            return nullptr;
+        }
+        if (!checkPage(page, pagesRead.data()))
+            return nullptr;
+        const unsigned char* copy = cache->add(page, pagesRead.data());
+        // A page after it that is damaged stays out; reading it on its own tells why.
+        for (quint32 i = 1; i < got; ++i) {
+            const unsigned char* data = pagesRead.data() + size_t(i) * size_t(format.pageSize);
+            if (Pages::isDataPageOf(format, data, quint32(table->entry->table_pg)) &&
+                Pages::rowCount(format, data) >= 0)
+                cache->add(page + i, data);
+        }
+        return copy;
     }
 
     // Cracks the row of a key from the cached copy of its page: copying the whole page for
@@ -501,16 +446,12 @@ struct Result::Impl {
     bool fetch(const RowKey& key) {
         const quint32 page = key.page();
         const int row = key.row();
-        if (!cache)
-            cache = std::make_unique<PageCache>(size_t(format.pageSize));
         const unsigned char* data = cache->find(page);
-        if (!data) {
-            if (!loadPage(page, false))
-                return false;
-            data = cache->add(page, mdb->pg_buf);
-        }
+        if (!data && !(data = cachePage(page)))
+            return false;
         if (row >= Pages::rowCount(format, data) || crackRow(row, page, data) != RowState::Present)
             return damagedRow(row, page);
+        cache->rowRead(page);
         return true;
     }
 
@@ -633,9 +574,10 @@ int Result::findColumn(const QString& name) const {
 
 bool Result::next() {
     if (d->ordered) {
-        if (d->nextKey >= d->keys.size() || !d->error.isEmpty())
+        RowKey key;
+        if (!d->error.isEmpty() || !d->keys.next(&key))
             return false;
-        return d->fetch(d->keys[d->nextKey++]);
+        return d->fetch(key);
     }
     if (!d->error.isEmpty())
         return false;
