@@ -30,3 +30,8 @@ void ChildMemoryLimit::prepare(QProcess& process) {
 bool ChildMemoryLimit::attach(QProcess&) {
     return true;
 }
+
+ChildMemoryLimit::Use ChildMemoryLimit::systemUse() const {
+    // The worker reports a refused allocation itself before it ends: nothing to ask here.
+    return Use();
+}

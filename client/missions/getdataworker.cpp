@@ -53,6 +53,10 @@ void GetDataWorker::setAbort(bool abort) {
     m_abort = abort;
 }
 
+void GetDataWorker::setMemoryUseQuery(std::function<ChildMemoryLimit::Use()> query) {
+    m_memoryUseQuery = std::move(query);
+}
+
 void GetDataWorker::run(const QString& missionPath, StatusWriter& status,
                         const std::function<void()>& waitStep) {
     status.writeStatus(QStringLiteral("Working On ") + missionPath + QStringLiteral(", GetData"));
@@ -65,6 +69,8 @@ void GetDataWorker::run(const QString& missionPath, StatusWriter& status,
     // The reading library can write megabytes of warnings a second about a damaged file.
     process.setStandardErrorFile(QProcess::nullDevice());
     ChildMemoryLimit memoryLimit(m_limits.memoryBytes);
+    if (m_memoryUseQuery)
+        memoryLimit.setUseQuery(m_memoryUseQuery);
     memoryLimit.prepare(process);
     if (m_abort) {
         end.cause = QStringLiteral("the mission was cancelled");
@@ -125,7 +131,10 @@ void GetDataWorker::run(const QString& missionPath, StatusWriter& status,
             }
         }
         if (end.cause.isEmpty()) {
-            if (outOfMemory)
+            const bool endedBadly =
+                process.exitStatus() == QProcess::CrashExit || process.exitCode() != 0 || !end.done;
+            // Where the system only refuses the allocation, the worker may crash on it unheard.
+            if (outOfMemory || (endedBadly && memoryLimit.reached()))
                 end.cause = QStringLiteral("the database reader went over its memory limit of "
                                            "%1 MB")
                                 .arg(megabytes(m_limits.memoryBytes));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "client/missions/childmemorylimit.h"
+
 #include <QString>
 #include <functional>
 
@@ -32,8 +34,12 @@ public:
     // Cancel: a running worker is stopped at once, and none starts until it is cleared.
     void setAbort(bool abort);
 
+    // For tests: what the system tells of a worker's memory once it has ended badly.
+    void setMemoryUseQuery(std::function<ChildMemoryLimit::Use()> query);
+
 private:
     QString m_programPath;
     Limits m_limits;
+    std::function<ChildMemoryLimit::Use()> m_memoryUseQuery;
     bool m_abort = false;
 };

@@ -62,6 +62,8 @@ private slots:
     void damagedCopiesEndTheMissionOnly_data();
     void damagedCopiesEndTheMissionOnly();
     void memoryLimitEndsTheMission();
+    void crashAtTheLimitIsNamedAsTheLimit_data();
+    void crashAtTheLimitIsNamedAsTheLimit();
     void failingWorkerIsNamedAndLeavesNothing_data();
     void failingWorkerIsNamedAndLeavesNothing();
     void cancelStopsTheWorker();
@@ -152,6 +154,33 @@ void TestGetDataWorker::memoryLimitEndsTheMission() {
                                             "reader went over its memory limit of 96 MB"));
     QVERIFY(!m.tsvExists());
     QCOMPARE(m.tsd(), Tsd);
+}
+
+void TestGetDataWorker::crashAtTheLimitIsNamedAsTheLimit_data() {
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<qint64>("peakMb");
+    QTest::addColumn<QString>("cause");
+    const QString limit = "the database reader went over its memory limit of 96 MB";
+    QTest::newRow("refusal reported") << true << qint64(0) << limit;
+    QTest::newRow("peak within an eighth of the limit") << false << qint64(85) << limit;
+    QTest::newRow("peak below seven eighths of the limit")
+        << false << qint64(83) << QString("the database reader crashed");
+}
+
+// Windows only refuses the allocation at the limit (the job object's report and peak stand in
+// for the system here), and the worker can crash on that before it says why.
+void TestGetDataWorker::crashAtTheLimitIsNamedAsTheLimit() {
+    QFETCH(bool, refused);
+    QFETCH(qint64, peakMb);
+    QFETCH(QString, cause);
+    Mission m;
+    GetDataWorker::Limits limits = quickLimits(60000);
+    limits.memoryBytes = 96 * 1024 * 1024;
+    GetDataWorker worker(TestData::program(QStringLiteral("fake_svGetData")), limits);
+    worker.setMemoryUseQuery([&] { return ChildMemoryLimit::Use{refused, peakMb * 1024 * 1024}; });
+    m.write(QStringLiteral("unused.mdb"), "Crash");
+    m.run(worker);
+    QCOMPARE(m.status.lines.last(), "Error in ProcessGetData on Crash error=" + cause);
 }
 
 void TestGetDataWorker::failingWorkerIsNamedAndLeavesNothing_data() {
