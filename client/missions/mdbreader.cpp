@@ -214,9 +214,13 @@ struct Result::Impl {
         if (pages && read)
             mdb->cur_pg = page;
         if (!read)
-            return fail(
-                QStringLiteral("page %1 of table '%2' cannot be read").arg(page).arg(tableName()));
+            return unreadable(page);
         return checkPage(page, mdb->pg_buf);
+    }
+
+    bool unreadable(quint32 page) {
+        return fail(
+            QStringLiteral("page %1 of table '%2' cannot be read").arg(page).arg(tableName()));
     }
 
     // False (with the error) for a page that is not one of the table's data pages.
@@ -425,7 +429,7 @@ struct Result::Impl {
             onPageRead();
         const quint32 got = pages->readPages(page, run, pagesRead.data());
         if (got == 0) {
-            fail(QStringLiteral("page %1 of table '%2' cannot be read").arg(page).arg(tableName()));
+            unreadable(page);
             return nullptr;
         }
         if (!checkPage(page, pagesRead.data()))
@@ -433,6 +437,8 @@ struct Result::Impl {
         const unsigned char* copy = cache->add(page, pagesRead.data());
         // A page after it that is damaged stays out; reading it on its own tells why.
         for (quint32 i = 1; i < got; ++i) {
+            if (onPageRead)
+                onPageRead();
             const unsigned char* data = pagesRead.data() + size_t(i) * size_t(format.pageSize);
             if (Pages::isDataPageOf(format, data, quint32(table->entry->table_pg)) &&
                 Pages::rowCount(format, data) >= 0)
