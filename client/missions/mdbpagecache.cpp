@@ -23,16 +23,19 @@ void PageCache::expectRow(quint32 page) {
 }
 
 const unsigned char* PageCache::find(quint32 page) {
-    if (!inSpan(page))
-        return nullptr;
-    const int slot = m_slotOf[page - m_firstPage];
-    if (slot < 0)
-        return nullptr;
-    if (slot != m_newest) {
+    const unsigned char* copy = peek(page);
+    const int slot = copy ? m_slotOf[page - m_firstPage] : -1;
+    if (copy && slot != m_newest) {
         unlink(slot);
         linkNewest(slot);
     }
-    return m_pages.data() + size_t(slot) * m_pageSize;
+    return copy;
+}
+
+const unsigned char* PageCache::peek(quint32 page) const {
+    if (!inSpan(page) || m_slotOf[page - m_firstPage] < 0)
+        return nullptr;
+    return m_pages.data() + size_t(m_slotOf[page - m_firstPage]) * m_pageSize;
 }
 
 quint32 PageCache::runToRead(quint32 page, quint32 most) const {

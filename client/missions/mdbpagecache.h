@@ -21,6 +21,8 @@ public:
     void expectRow(quint32 page);
     // The cached copy of a page, or nullptr.
     const unsigned char* find(quint32 page);
+    // The cached copy of a page as find() gives it, but without counting as a use.
+    const unsigned char* peek(quint32 page) const;
     // How many pages from a missing page on are worth one read (at most `most`): the page,
     // then each next one with rows to come that is not cached, while they fit without pushing
     // out a page with rows to come.

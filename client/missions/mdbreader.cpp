@@ -100,6 +100,16 @@ QString sqlName(const QString& written, const QString& what, QString* error) {
     return name;
 }
 
+// A hint that memory is about to be read: rows read in date order lie on pages all over the
+// cache, and waiting for each of them cost more than cracking the row.
+void prefetch(const void* address) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(address);
+#else
+    Q_UNUSED(address);
+#endif
+}
+
 // Room for copies of the table's pages while its rows are read again in date order.
 constexpr size_t PageCacheBytes = 8 * 1024 * 1024;
 // A page missing from the cache is read together with the pages after it that rows still
@@ -447,9 +457,31 @@ struct Result::Impl {
         return copy;
     }
 
+    // Brings near the processor what the rows a few keys ahead will read: first the start of
+    // their page with its table of rows, a few keys later (when that has come) the row itself.
+    void prefetchUpcoming() {
+        const RowKey* far = keys.upcoming(RowKeys::Lookahead - 1);
+        const unsigned char* page = far ? cache->peek(far->page()) : nullptr;
+        const int entry = far ? format.rowCountOffset + 2 + 2 * far->row() : 0;
+        if (page) {
+            prefetch(page);
+            prefetch(page + entry);
+        }
+        const RowKey* near = keys.upcoming(RowKeys::Lookahead / 2);
+        page = near ? cache->peek(near->page()) : nullptr;
+        RowSpan span;
+        // The row's entry lies inside the page whatever the page holds (rows are below 256).
+        if (page && Pages::findRow(format, page, near->row(), &span) == RowState::Present) {
+            prefetch(page + span.start);
+            prefetch(page + span.start + span.size / 2);
+            prefetch(page + span.start + span.size - 1);
+        }
+    }
+
     // Cracks the row of a key from the cached copy of its page: copying the whole page for
     // each row cost more than all the rest of reading it again.
     bool fetch(const RowKey& key) {
+        prefetchUpcoming();
         const quint32 page = key.page();
         const int row = key.row();
         const unsigned char* data = cache->find(page);

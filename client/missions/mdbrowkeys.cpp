@@ -73,6 +73,22 @@ void RowKeys::sort() {
 }
 
 bool RowKeys::next(RowKey* key) {
+    RowKey merged;
+    while (m_aheadCount < Lookahead && merge(&merged))
+        m_ahead[(m_first + m_aheadCount++) % Lookahead] = merged;
+    if (m_aheadCount == 0)
+        return false;
+    *key = m_ahead[m_first];
+    m_first = (m_first + 1) % Lookahead;
+    --m_aheadCount;
+    return true;
+}
+
+const RowKey* RowKeys::upcoming(int ahead) const {
+    return ahead < m_aheadCount ? &m_ahead[(m_first + ahead) % Lookahead] : nullptr;
+}
+
+bool RowKeys::merge(RowKey* key) {
     if (m_cursors.empty())
         return false;
     std::pop_heap(m_cursors.begin(), m_cursors.end(), laterCursor);

@@ -26,6 +26,8 @@ struct RowKey {
 class RowKeys {
 public:
     static constexpr size_t DefaultKeysPerBlock = 64 * 1024;
+    // How far upcoming() looks ahead.
+    static constexpr int Lookahead = 16;
 
     explicit RowKeys(size_t keysPerBlock = DefaultKeysPerBlock);
 
@@ -40,6 +42,9 @@ public:
     void sort();
     // The next key in date order; false after the last.
     bool next(RowKey* key);
+    // The key that next() gives after `ahead` more calls (ahead below Lookahead), or nullptr:
+    // its page can be brought near the processor while the rows before it are written.
+    const RowKey* upcoming(int ahead) const;
 
 private:
     struct Cursor {
@@ -47,6 +52,7 @@ private:
         const RowKey* end;
     };
     static bool laterCursor(const Cursor& a, const Cursor& b);
+    bool merge(RowKey* key);
 
     size_t m_keysPerBlock;
     std::vector<std::vector<RowKey>> m_blocks;
@@ -54,6 +60,9 @@ private:
     quint32 m_firstPage = 0;
     quint32 m_lastPage = 0;
     std::vector<Cursor> m_cursors; // a heap with the block of the smallest next key on top
+    RowKey m_ahead[Lookahead];     // the keys next() gives next, from m_first on
+    int m_first = 0;
+    int m_aheadCount = 0;
 };
 
 } // namespace Mdb

@@ -29,8 +29,13 @@ void TestMdbOrderedRead::keysComeInDateOrderAcrossBlocks() {
                                            2u << 8 | 9, 7u << 8 | 0, 7u << 8 | 1};
     std::vector<quint32> got;
     Mdb::RowKey key;
-    while (keys.next(&key))
+    while (keys.next(&key)) {
+        // What comes next is known ahead.
+        const size_t at = got.size();
+        const Mdb::RowKey* soon = keys.upcoming(1);
+        QCOMPARE(soon ? soon->pageRow : 0u, at + 2 < expected.size() ? expected[at + 2] : 0u);
         got.push_back(key.pageRow);
+    }
     QCOMPARE(got, expected);
 }
 
