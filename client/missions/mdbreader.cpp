@@ -23,7 +23,6 @@
 #include <cstring>
 #include <functional>
 #include <limits>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 

@@ -73,15 +73,21 @@ void RowKeys::sort() {
 }
 
 bool RowKeys::next(RowKey* key) {
-    RowKey merged;
-    while (m_aheadCount < Lookahead && merge(&merged))
-        m_ahead[(m_first + m_aheadCount++) % Lookahead] = merged;
+    if (m_aheadCount == 0)
+        fillAhead();
     if (m_aheadCount == 0)
         return false;
     *key = m_ahead[m_first];
     m_first = (m_first + 1) % Lookahead;
     --m_aheadCount;
+    fillAhead();
     return true;
+}
+
+void RowKeys::fillAhead() {
+    RowKey merged;
+    while (m_aheadCount < Lookahead && merge(&merged))
+        m_ahead[(m_first + m_aheadCount++) % Lookahead] = merged;
 }
 
 const RowKey* RowKeys::upcoming(int ahead) const {

@@ -33,7 +33,7 @@ public:
 
     void add(const RowKey& key);
     size_t size() const;
-    // Pages of the first and the last key in page order (0 and 0 without keys).
+    // The lowest and the highest page of the keys (0 without keys).
     quint32 firstPage() const;
     quint32 lastPage() const;
     void forEach(const std::function<void(const RowKey&)>& visit) const;
@@ -42,7 +42,7 @@ public:
     void sort();
     // The next key in date order; false after the last.
     bool next(RowKey* key);
-    // The key that next() gives after `ahead` more calls (ahead below Lookahead), or nullptr:
+    // A key still to come (0: the one the next call gives; ahead below Lookahead), or nullptr:
     // its page can be brought near the processor while the rows before it are written.
     const RowKey* upcoming(int ahead) const;
 
@@ -53,6 +53,7 @@ private:
     };
     static bool laterCursor(const Cursor& a, const Cursor& b);
     bool merge(RowKey* key);
+    void fillAhead();
 
     size_t m_keysPerBlock;
     std::vector<std::vector<RowKey>> m_blocks;
