@@ -26,9 +26,9 @@ public:
     // Once it has started; false when the limit could not be put in place.
     bool attach(QProcess& process);
 
-    // Once the child has ended badly: whether the limit is what stopped it. Where the system
-    // only refuses the allocation (Windows), the child may crash on it before it can say so.
-    bool reached() const;
+    // Once the child has ended: whether it ran into the limit. Where the system only refuses
+    // the allocation (Windows), the child may crash on it, or go on, before it can say so.
+    bool reached(bool endedBadly) const;
     // For tests: answers in place of the system.
     void setUseQuery(std::function<Use()> query);
 

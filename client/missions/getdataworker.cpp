@@ -133,8 +133,7 @@ void GetDataWorker::run(const QString& missionPath, StatusWriter& status,
         if (end.cause.isEmpty()) {
             const bool endedBadly =
                 process.exitStatus() == QProcess::CrashExit || process.exitCode() != 0 || !end.done;
-            // Where the system only refuses the allocation, the worker may crash on it unheard.
-            if (outOfMemory || (endedBadly && memoryLimit.reached()))
+            if (outOfMemory || memoryLimit.reached(endedBadly))
                 end.cause = QStringLiteral("the database reader went over its memory limit of "
                                            "%1 MB")
                                 .arg(megabytes(m_limits.memoryBytes));

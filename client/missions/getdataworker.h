@@ -34,7 +34,7 @@ public:
     // Cancel: a running worker is stopped at once, and none starts until it is cleared.
     void setAbort(bool abort);
 
-    // For tests: what the system tells of a worker's memory once it has ended badly.
+    // For tests: what the system tells of a worker's memory once it has ended.
     void setMemoryUseQuery(std::function<ChildMemoryLimit::Use()> query);
 
 private:
