@@ -1,6 +1,7 @@
 #include "client/foundation/paths.h"
 #include "client/foundation/protocol/unknowncommands.h"
 #include "tests/support/ftpserverfixture.h"
+#include "tests/support/junkflood.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tests/support/testdata.h"
 #include "tests/support/testzip.h"
@@ -261,17 +262,13 @@ void TestVanelet::withoutLogNoLogFile() {
 }
 
 void TestVanelet::junkFloodCostsAFewLines() {
-    QList<SessionStep> steps, end;
-    QString error;
-    QVERIFY2(parseSessionScript(QString(registration) + "ignore STORE12E99\n", &steps, &error),
-             qPrintable(error));
-    QVERIFY2(parseSessionScript("send E09\nclosed\n", &end, &error), qPrintable(error));
     const int junk = 1000000;
-    SessionStep flood;
-    flood.kind = SessionStep::Raw;
-    for (int i = 0; i < junk; ++i)
-        flood.bytes += "JNKjunk\x08";
-    m_server->setSteps(steps + QList<SessionStep>{flood} + end);
+    QList<SessionStep> steps;
+    QString error;
+    QVERIFY2(JunkFlood::steps(QString(registration) + "ignore STORE12E99\n", junk,
+                              "send E09\nclosed\n", &steps, &error),
+             qPrintable(error));
+    m_server->setSteps(steps);
     m_server->start();
 
     QProcess vanelet;
@@ -286,11 +283,7 @@ void TestVanelet::junkFloodCostsAFewLines() {
     const QStringList log = m_folder->logTexts("vanelet.log");
     QCOMPARE(log.count("Skyvane has recieved an unknown Command:JNK"),
              UnknownCommands::ReportedPerBurst);
-    static const QRegularExpression counted("^Ignored (\\d+) more unknown commands$");
-    qint64 ignored = 0;
-    for (const QString& line : log)
-        ignored += counted.match(line).captured(1).toLongLong();
-    QCOMPARE(ignored, qint64(junk - UnknownCommands::ReportedPerBurst));
+    QCOMPARE(JunkFlood::countedIgnored(log), qint64(junk - UnknownCommands::ReportedPerBurst));
 }
 
 QTEST_GUILESS_MAIN(TestVanelet)
