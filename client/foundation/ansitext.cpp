@@ -92,7 +92,8 @@ QString decode(QByteArrayView bytes) {
 }
 
 // Well-formed UTF-8 is read here; anything else (an overlong form, a surrogate, a cut sequence)
-// goes the long way, which decides how many "?" it makes.
+// goes the long way, which decides how many "?" it makes. So does a leading byte-order mark,
+// which the long way drops.
 void appendFromUtf8(QByteArray& out, QByteArrayView utf8) {
     const qsizetype start = out.size();
     out.resize(start + utf8.size()); // one byte per character, never more than its UTF-8 bytes
@@ -114,7 +115,8 @@ void appendFromUtf8(QByteArray& out, QByteArrayView utf8) {
             c = (c << 6) | (b[i + k] & 0x3F);
         }
         const char32_t lowest = length == 4 ? 0x10000 : length == 3 ? 0x800 : 0x80;
-        if (!wellFormed || c < lowest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+        if (!wellFormed || c < lowest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) ||
+            (i == 0 && c == 0xFEFF)) {
             out.truncate(start);
             out.append(encode(QString::fromUtf8(utf8)));
             return;

@@ -125,6 +125,7 @@ void TestConversions::ansiFromUtf8() {
         "overlong \xc0\xaf \xe0\x80\xaf, surrogate \xed\xa0\x80, beyond \xf4\x90\x80\x80 \xf5\x80",
         "lone \x80 and cut \xe2\x82",
         "cut at the end \xf0\x9f\x98",
+        "\xef\xbb\xbfleading mark \xc3\xa9",
     };
     for (const QByteArray& utf8 : cases) {
         QByteArray out = "before|";
