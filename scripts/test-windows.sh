@@ -16,7 +16,6 @@ started=$SECONDS
 # Tests of the Linux suite that do not run here, each with its reason.
 declare -A not_under_wine=(
   [test_windowsfit]="checks Linux's font substitutes (fontconfig's Arial to Liberation Sans); wine's offscreen platform has neither Arial nor a substitution"
-  [test_ftptls]="FTP over TLS goes through Schannel on Windows: wine's Schannel refuses the handshake with the test's own CA (curl error 60), and the expected texts are OpenSSL's"
 )
 
 [ -n "${SKYVANE_NO_BUILD:-}" ] || bash scripts/build-windows.sh
@@ -29,6 +28,9 @@ export QT_QPA_FONTDIR=Z:/usr/share/fonts/truetype/dejavu
 run=$SKYVANE_WINSDK/share/winsdk/wine-run.sh
 "$wineserver" -p 2>/dev/null || true # fails when one runs already: then that one serves
 "$run" cmd /c exit >/dev/null 2>&1 || true # makes the prefix, writes the Qt variables into it
+# wine's prefixes report Windows 7, which Qt 6 does not support; libcurl's Schannel code then
+# checks the server's name against DNS names only, so a certificate for 127.0.0.1 fails there.
+"$wine" reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null
 trap '"$wineserver" -k 2>/dev/null || true' EXIT
 
 skip=()

@@ -1,5 +1,7 @@
 #include "client/transfer/tlsplatform.h"
 
+#include <QFile>
+
 #include <curl/curl.h>
 
 #define SECURITY_WIN32
@@ -14,8 +16,20 @@ void applyTrustStore(void* curlHandle, const QString& caFile) {
     // then not held against the certificate. A revoked certificate still fails.
     curl_easy_setopt(curlHandle, CURLOPT_SSL_OPTIONS, long(CURLSSLOPT_REVOKE_BEST_EFFORT));
     // Without a CA file Schannel uses the Windows certificate store.
-    if (!caFile.isEmpty())
-        curl_easy_setopt(curlHandle, CURLOPT_CAINFO, caFile.toUtf8().constData());
+    if (caFile.isEmpty())
+        return;
+    // This libcurl opens files through the ANSI API: the path goes in the ANSI code page. A path
+    // that code page cannot spell goes as the file's content; a file we cannot read goes as a
+    // path, so that libcurl reports it naming the file.
+    const QByteArray ansiPath = caFile.toLocal8Bit();
+    QFile file(caFile);
+    if (QString::fromLocal8Bit(ansiPath) != caFile && file.open(QIODevice::ReadOnly)) {
+        QByteArray content = file.readAll();
+        curl_blob blob{content.data(), size_t(content.size()), CURL_BLOB_COPY};
+        curl_easy_setopt(curlHandle, CURLOPT_CAINFO_BLOB, &blob);
+    } else {
+        curl_easy_setopt(curlHandle, CURLOPT_CAINFO, ansiPath.constData());
+    }
 }
 
 namespace {

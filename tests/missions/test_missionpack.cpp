@@ -5,7 +5,6 @@
 #include "client/transfer/ftpclient.h"
 #include "client/transfer/zipcomponent.h"
 #include "tests/support/ftpserverfixture.h"
-#include "tests/support/hostsystem.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tests/support/testtransferhost.h"
 #include "tests/support/testzip.h"
@@ -205,8 +204,6 @@ void TestMissionPack::packNameThatIsNoPlainFileNameTouchesNothing() {
 }
 
 void TestMissionPack::roundOverTls() {
-    if (HostSystem::underWine())
-        QSKIP(HostSystem::NoTlsUnderWine);
     writeFile(storeFile("reports/r.txt"), "report");
     const QByteArray pack = TestZip::make({
         {"get.ini", mission("Type=getfile\r\nTargetFiles=" +

@@ -3,7 +3,6 @@
 #include "client/foundation/paths.h"
 #include "tests/support/clientprogram.h"
 #include "tests/support/ftpserverfixture.h"
-#include "tests/support/hostsystem.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tools/sessionserver/sessionserver.h"
 
@@ -245,8 +244,6 @@ void TestTransactLogProgram::majorFailureSendsTheLogAndStartsAgain() {
 }
 
 void TestTransactLogProgram::logGoesUpOverTls() {
-    if (HostSystem::underWine())
-        QSKIP(HostSystem::NoTlsUnderWine);
     Store store;
     store.ftp.setTls(FtpServerFixture::Tls::OwnCa);
     QVERIFY(store.start("send E08\n"

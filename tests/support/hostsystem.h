@@ -19,8 +19,4 @@ bool underWine();
 // The peak resident memory of a running process in KiB; 0 when it cannot be read.
 qint64 peakMemoryKb(qint64 pid);
 
-// Why FTP over TLS is not tried under wine: its Schannel refuses the handshake with the tests'
-// own certificate authority (curl error 60), so only a Windows machine can check that path.
-constexpr char NoTlsUnderWine[] = "wine's Schannel refuses the tests' own certificate authority";
-
 } // namespace HostSystem
