@@ -55,6 +55,7 @@ def make_certificates(folder, other_ca):
     from cryptography import x509
     from cryptography.hazmat.primitives import hashes, serialization
     from cryptography.hazmat.primitives.asymmetric import ec
+    from cryptography.hazmat.primitives.asymmetric.utils import decode_dss_signature
     from cryptography.x509.oid import NameOID
 
     now = datetime.datetime.utcnow()
@@ -74,7 +75,14 @@ def make_certificates(folder, other_ca):
             builder = builder.add_extension(
                 x509.SubjectAlternativeName([x509.IPAddress(ipaddress.ip_address("127.0.0.1"))]),
                 critical=False)
-        return builder.sign(signing_key, hashes.SHA256())
+        # wine's certificate check refuses, now and then, an ECDSA signature whose r or s is
+        # shorter than the curve's 32 bytes (a leading zero byte, 1 in 256 each); signing
+        # again draws a new r and s.
+        while True:
+            cert = builder.sign(signing_key, hashes.SHA256())
+            r, s = decode_dss_signature(cert.signature)
+            if r >> 248 and s >> 248:
+                return cert
 
     def pem(cert):
         return cert.public_bytes(serialization.Encoding.PEM)
