@@ -39,7 +39,7 @@ const unsigned char* PageCache::peek(quint32 page) const {
 }
 
 quint32 PageCache::runToRead(quint32 page, quint32 most) const {
-    size_t room = m_free.size() + (m_capacity - size_t(m_used));
+    size_t room = m_free.size() + (m_capacity - m_owner.size());
     room = room > 0 ? room - 1 : 0; // the page itself takes a slot in any case
     quint32 run = 1;
     for (quint32 next = page + 1; run < most && room > 0 && inSpan(next); ++next, ++run, --room) {
@@ -79,12 +79,13 @@ int PageCache::takeSlot() {
         m_free.pop_back();
         return slot;
     }
-    if (size_t(m_used) < m_capacity) {
-        m_pages.resize(size_t(m_used + 1) * m_pageSize);
+    if (m_owner.size() < m_capacity) {
+        const int slot = int(m_owner.size());
+        m_pages.resize((m_owner.size() + 1) * m_pageSize);
         m_owner.push_back(0);
         m_older.push_back(-1);
         m_newer.push_back(-1);
-        return m_used++;
+        return slot;
     }
     // Every slot holds a page with rows to come: the one used longest ago is read again later.
     const int slot = m_oldest;

@@ -45,11 +45,10 @@ private:
     std::vector<unsigned char> m_pages;
     std::vector<quint16> m_rowsToCome; // per page of the span
     std::vector<int> m_slotOf;         // per page of the span; -1 when not cached
-    std::vector<quint32> m_owner;      // per slot
+    std::vector<quint32> m_owner;      // per slot handed out so far
     std::vector<int> m_older;          // per slot: the list of slots in use, newest first
     std::vector<int> m_newer;
     std::vector<int> m_free; // slots whose page no row needs any more
-    int m_used = 0;          // slots handed out so far
     int m_newest = -1;
     int m_oldest = -1;
 };
