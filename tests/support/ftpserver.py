@@ -2,6 +2,7 @@
 """FTP server for the tests and benchmarks, on 127.0.0.1.
 
 Started with one argument, a JSON object:
+  host            address to listen on (default 127.0.0.1)
   port            0 picks a free one (default 0)
   root            folder every user sees as "/"
   users           [{"name", "password", "readOnly", "loginFolder"}]
@@ -11,6 +12,8 @@ Started with one argument, a JSON object:
   dropAfterPwd    the connection closes right after the reply to PWD, the last step of a login
   stallDownload   bytes after which a download stops moving (the data connection stays open)
   eagerEpsv       the EPSV reply is sent together with the reply to the CWD before it
+  readLimit       bytes per second at which uploads are read (a server that takes them slowly)
+  transferLog     file that gets a line for every upload: "stored PATH" or "incomplete PATH"
   tls             {"folder"} offers AUTH TLS with a certificate for 127.0.0.1 made at start;
                   the CA that signed it is written to folder/ca.pem. With "otherCa" true the
                   certificate is signed by another CA, not written anywhere.
@@ -29,7 +32,7 @@ import sys
 import threading
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import DTPHandler, FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 try:
@@ -143,7 +146,16 @@ def main():
         base_handler, base_dtp = TLS_FTPHandler, TLS_DTPHandler
         cert_file = make_certificates(tls["folder"], tls.get("otherCa", False))
 
+    upload_rate = config.get("readLimit")
+    if upload_rate:
+        if tls:
+            sys.exit("readLimit works without TLS only")
+        base_dtp = ThrottledDTPHandler
+
     class DataHandler(base_dtp):
+        if upload_rate:
+            read_limit = upload_rate  # its reads shrink to a second's share: an even pace
+
         def readable(self):
             # A client may start the TLS handshake of the data connection before it sends
             # RETR or STOR; pyftpdlib would take that early input for a closed connection.
@@ -173,6 +185,17 @@ def main():
         if stall_after is not None:
             dtp_handler = StallingDTPHandler
         _epsv_sent_early = False
+
+        def _note_upload(self, word, path):
+            if config.get("transferLog"):
+                with open(config["transferLog"], "a") as log:
+                    log.write("%s %s\n" % (word, path))
+
+        def on_file_received(self, path):
+            self._note_upload("stored", path)
+
+        def on_incomplete_file_received(self, path):
+            self._note_upload("incomplete", path)
 
         def on_login(self, username):
             folder = login_folders.get(username)
@@ -223,7 +246,7 @@ def main():
                 del self.respond
             self.push("".join(line + "\r\n" for line in lines))
 
-    server = FTPServer(("127.0.0.1", config.get("port", 0)), Handler)
+    server = FTPServer((config.get("host", "127.0.0.1"), config.get("port", 0)), Handler)
     server.max_cons = 64
 
     def on_term(*_):

@@ -1,13 +1,14 @@
 // sessionserver: plays the Dockmere's side of a session from a script, on 127.0.0.1.
 //
-//   sessionserver [--port N] [--port-file FILE] [--record FILE] SCRIPT
+//   sessionserver [--address A] [--port N] [--port-file FILE] [--record FILE] SCRIPT
 //
+// --address A      listen on address A (default 127.0.0.1)
 // --port N         listen on port N (default 0: a free port, printed at start)
 // --port-file FILE write the port number into FILE once listening (for scripts that start a
 //                  client after the server)
 // --record FILE    append every byte received from the client to FILE, as it arrives
 //
-// Prints "listening on 127.0.0.1:PORT", then one line per event. Ends when the script has run
+// Prints "listening on ADDRESS:PORT", then one line per event. Ends when the script has run
 // through (exit 0) or when the client did something else than the script expects, or nothing
 // came in time (exit 1, with the reason). Exit 2: bad command line or script.
 //
@@ -72,6 +73,9 @@ int main(int argc, char* argv[]) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Plays the server side of a session."));
     parser.addHelpOption();
+    const QCommandLineOption addressOption(QStringLiteral("address"),
+                                           QStringLiteral("Address to listen on."),
+                                           QStringLiteral("A"), QStringLiteral("127.0.0.1"));
     const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Port to use."),
                                         QStringLiteral("N"), QStringLiteral("0"));
     const QCommandLineOption portFileOption(QStringLiteral("port-file"),
@@ -80,14 +84,15 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption recordOption(QStringLiteral("record"),
                                           QStringLiteral("Append received bytes to FILE."),
                                           QStringLiteral("FILE"));
-    parser.addOptions({portOption, portFileOption, recordOption});
+    parser.addOptions({addressOption, portOption, portFileOption, recordOption});
     parser.addPositionalArgument(QStringLiteral("script"), QStringLiteral("The script file."));
     parser.process(app);
 
     QTextStream out(stdout);
     QTextStream err(stderr);
     if (parser.positionalArguments().size() != 1) {
-        err << "usage: sessionserver [--port N] [--port-file FILE] [--record FILE] SCRIPT\n";
+        err << "usage: sessionserver [--address A] [--port N] [--port-file FILE] [--record FILE] "
+               "SCRIPT\n";
         return 2;
     }
     QFile scriptFile(parser.positionalArguments().first());
@@ -103,11 +108,13 @@ int main(int argc, char* argv[]) {
     }
     bool portOk = false;
     const uint port = parser.value(portOption).toUInt(&portOk);
-    if (!portOk || port > 65535 || !server.listen(quint16(port))) {
-        err << "cannot listen on 127.0.0.1:" << parser.value(portOption) << "\n";
+    const QHostAddress address(parser.value(addressOption));
+    if (!portOk || port > 65535 || address.isNull() || !server.listen(quint16(port), address)) {
+        err << "cannot listen on " << parser.value(addressOption) << ":" << parser.value(portOption)
+            << "\n";
         return 2;
     }
-    out << "listening on 127.0.0.1:" << server.port() << Qt::endl;
+    out << "listening on " << address.toString() << ":" << server.port() << Qt::endl;
     if (parser.isSet(portFileOption)) {
         QFile portFile(parser.value(portFileOption));
         if (!portFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {

@@ -201,9 +201,10 @@ SessionServer::SessionServer(QObject* parent)
 
 SessionServer::~SessionServer() = default;
 
-bool SessionServer::listen(quint16 port) {
-    if (!m_server->listen(QHostAddress::LocalHost, port))
+bool SessionServer::listen(quint16 port, const QHostAddress& address) {
+    if (!m_server->listen(address, port))
         return false;
+    m_address = address;
     m_port = m_server->serverPort();
     return true;
 }
@@ -391,7 +392,7 @@ void SessionServer::advance() {
             note(QStringLiteral("refusing connections"));
             break;
         case SessionStep::Listen:
-            if (!m_server->isListening() && !m_server->listen(QHostAddress::LocalHost, m_port)) {
+            if (!m_server->isListening() && !m_server->listen(m_address, m_port)) {
                 fail(QStringLiteral("line %1: cannot listen again on port %2")
                          .arg(step.line)
                          .arg(m_port));

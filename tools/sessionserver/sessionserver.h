@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QHash>
+#include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -43,8 +44,9 @@ public:
     explicit SessionServer(QObject* parent = nullptr);
     ~SessionServer() override;
 
-    // Listens on 127.0.0.1; port 0 picks a free port.
-    bool listen(quint16 port = 0);
+    // Listens on 127.0.0.1 (or the address given); port 0 picks a free port.
+    bool listen(quint16 port = 0,
+                const QHostAddress& address = QHostAddress(QHostAddress::LocalHost));
     quint16 port() const;
 
     bool setScript(const QString& text, QString* error = nullptr);
@@ -89,6 +91,7 @@ private:
 
     QTcpServer* m_server;
     quint16 m_port = 0;
+    QHostAddress m_address;
     QList<SessionStep> m_steps;
     int m_index = 0;
     bool m_running = false;
