@@ -3,6 +3,7 @@
 #include "client/foundation/conversions.h"
 #include "client/foundation/filesearch.h"
 #include "client/foundation/paths.h"
+#include "client/missions/archiveafterdelivery.h"
 #include "client/missions/missionfiles.h"
 #include "client/transfer/transferhost.h"
 #include "client/transfer/zipcomponent.h"
@@ -33,34 +34,8 @@ void setUp(ZipComponent& zip, const QString& archive, const QString& folder, con
     zip.setZipFlagB(true);
 }
 
-// Moves the packed files into the archive folder. Only the files that went into the archive
-// move, so a file that appeared after the zip stays for the next run.
-bool moveIntoArchive(TransferHost& host, const QString& folder, const QStringList& packed,
-                     const QString& archivePath) {
-    QString error;
-    if (!cMakeDir(archivePath, &error)) {
-        host.writeStatus(error);
-        return false;
-    }
-    for (const QString& name : packed) {
-        const QString source = Paths::join(Paths::toNative(folder), name);
-        const QString target = Paths::join(Paths::toNative(archivePath), name);
-        if (!QFileInfo::exists(source))
-            continue;
-        if (QFileInfo::exists(target) && !QFile::remove(target)) {
-            host.writeStatus(QStringLiteral("Permission denied: cannot replace ") + target);
-            return false;
-        }
-        if (!QFile::rename(source, target)) {
-            host.writeStatus(QStringLiteral("Path/File access error: cannot move ") + source +
-                             QStringLiteral(" to ") + target);
-            return false;
-        }
-    }
-    return true;
-}
-
-bool getFile(TransferHost& host, const QString& missionPath, const QString& archive) {
+bool getFile(TransferHost& host, const QString& missionPath, const QString& archive,
+             ArchiveAfterDelivery& afterDelivery) {
     const QString targetFiles = readKey(missionPath, "TargetFiles", "-1");
     const QString archiveAfterGetText = readKey(missionPath, "ArchiveAfterGet", "False");
     const QString archivePath = readKey(missionPath, "ArchivePath", "");
@@ -94,6 +69,13 @@ bool getFile(TransferHost& host, const QString& missionPath, const QString& arch
         host.writeStatus(QStringLiteral("Permission denied: cannot delete ") + archive);
         return false;
     }
+    const bool archiving = archiveAfterGet && !archivePath.isEmpty();
+    // Moving into the folder the files come from would delete each store file as "a file of
+    // the same name in the archive folder".
+    const bool intoOwnFolder = archiving && sameFolder(folder, archivePath);
+    ArchiveAfterDelivery::Mission packed;
+    if (archiving && !intoOwnFolder)
+        packed = ArchiveAfterDelivery::note(folder, matching, archivePath);
     ZipComponent& zip = host.zip();
     setUp(zip, archive, folder, mask, true);
     host.writeStatus(QStringLiteral("Creating ") + archive);
@@ -104,16 +86,12 @@ bool getFile(TransferHost& host, const QString& missionPath, const QString& arch
         return false;
     }
 
-    if (archiveAfterGet && !archivePath.isEmpty()) {
-        // Moving into the folder the files come from would delete each store file as "a file
-        // of the same name in the archive folder".
-        if (sameFolder(folder, archivePath)) {
-            host.writeStatus(QStringLiteral("ArchivePath ") + archivePath +
-                             QStringLiteral(" is the folder of TargetFiles; no files moved"));
-            return true;
-        }
-        if (!moveIntoArchive(host, folder, matching, archivePath))
-            return false;
+    if (intoOwnFolder) {
+        host.writeStatus(QStringLiteral("ArchivePath ") + archivePath +
+                         QStringLiteral(" is the folder of TargetFiles; no files moved"));
+    } else if (archiving) {
+        // They move once the return pack carrying them has been delivered.
+        afterDelivery.add(packed);
     }
     return true;
 }
@@ -161,13 +139,14 @@ bool sameFolder(const QString& a, const QString& b) {
     return !realLeft.isEmpty() && realLeft.compare(realRight, cs) == 0;
 }
 
-bool ProcessGetSendFile(TransferHost& host, const QString& missionPath) {
+bool ProcessGetSendFile(TransferHost& host, const QString& missionPath,
+                        ArchiveAfterDelivery& afterDelivery) {
     const QString archive = MissionFiles::companion(missionPath, QStringLiteral(".zip"));
     const QString type = readKey(missionPath, "Type", "-1");
     host.writeStatus(QStringLiteral("Working On ") + missionPath + QStringLiteral(", ") + type);
     const QString kind = type.toLower();
     if (kind == QLatin1String("getfile"))
-        return getFile(host, missionPath, archive);
+        return getFile(host, missionPath, archive, afterDelivery);
     if (kind == QLatin1String("sendfile"))
         return sendFile(host, missionPath, archive);
     return false;

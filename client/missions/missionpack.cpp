@@ -2,6 +2,7 @@
 
 #include "client/foundation/filesearch.h"
 #include "client/foundation/paths.h"
+#include "client/missions/archiveafterdelivery.h"
 #include "client/missions/filemissions.h"
 #include "client/missions/missionfiles.h"
 #include "client/transfer/ftpaccount.h"
@@ -128,6 +129,7 @@ bool ProcessMissions(TransferHost& host, const QStringList& missionNames,
     const QString folder = host.programFolder();
     const QString missionData = MissionFiles::missionDataFolder(folder);
     const TransferHost::Variant variant = host.variant();
+    ArchiveAfterDelivery afterDelivery;
 
     for (const QString& name : missionNames) {
         if (variant.pumpBeforeMission)
@@ -147,7 +149,7 @@ bool ProcessMissions(TransferHost& host, const QStringList& missionNames,
             if (runGetData)
                 runGetData(missionPath);
         } else if (type == QLatin1String("getfile") || type == QLatin1String("sendfile")) {
-            ProcessGetSendFile(host, missionPath);
+            ProcessGetSendFile(host, missionPath, afterDelivery);
         }
     }
 
@@ -172,5 +174,8 @@ bool ProcessMissions(TransferHost& host, const QStringList& missionNames,
         return false;
     }
     host.writeStatus(QStringLiteral("Sending MissionPackIn.Zip"));
-    return UploadFile(host, returnPack, QStringLiteral("MissionPackIn.zip"));
+    if (!UploadFile(host, returnPack, QStringLiteral("MissionPackIn.zip")))
+        return false; // the packed reports stay for the next night's return pack
+    afterDelivery.moveAll(host);
+    return true;
 }

@@ -1,5 +1,6 @@
 #include "client/foundation/paths.h"
 #include "client/foundation/protocol/unknowncommands.h"
+#include "tests/support/clientprogram.h"
 #include "tests/support/ftpserverfixture.h"
 #include "tests/support/junkflood.h"
 #include "tests/support/tempprogramfolder.h"
@@ -38,6 +39,7 @@ private slots:
     void cleanup();
     void wholeSessionDeliversTheReturnPack();
     void refusedPassiveModeStillTransfers();
+    void reportsOfARefusedUploadGoUpTheNextNight();
     void endingsAndAnswers_data();
     void endingsAndAnswers();
     void serverThatIsNotThereEndsTheRun();
@@ -185,6 +187,46 @@ void TestVanelet::refusedPassiveModeStillTransfers() {
     QVERIFY(run({}, script));
     QVERIFY2(m_server->succeeded(), qPrintable(m_serverError));
     QCOMPARE(TestZip::entries(m_ftp->filePath("store7/MissionPackIn.zip")), QStringList({"x.ini"}));
+}
+
+void TestVanelet::reportsOfARefusedUploadGoUpTheNextNight() {
+    const QString reports = m_folder->file("reports");
+    const QString archive = m_folder->file("archive");
+    QVERIFY(QDir().mkpath(reports));
+    m_folder->write("reports/day1.txt", "sales");
+    m_ftp->writeFile("store7/night.zip", ClientProgram::reportsPack(reports, archive));
+    const QString night = QString(registration) + ftpData +
+                          "send E13\n"
+                          "expect STORE12E30default\n"
+                          "send E30night.zip\n"
+                          "expect STORE12E3%1\n"
+                          "send E08\n"
+                          "closed\n";
+
+    // The office takes the pack's download and refuses the return pack.
+    FtpServerFixture refusing;
+    refusing.setRootFolder(m_ftp->rootPath());
+    refusing.addUser("store", "secret", true);
+    QVERIFY(refusing.start());
+    QVERIFY(run({"-log"}, QString(night).replace("%FTP%", refusing.address()).arg(2)));
+    QVERIFY2(m_server->succeeded(), qPrintable(m_serverError));
+    QVERIFY(QFile::exists(reports + "/day1.txt"));
+    QVERIFY(!QFile::exists(archive + "/day1.txt"));
+    refusing.stop();
+
+    // The next night carries them, and only then are they archived.
+    QVERIFY(m_ftp->start());
+    m_server.reset(new SessionServer);
+    QVERIFY(m_server->listen());
+    writeIni(m_server->port());
+    QVERIFY(run({"-log"}, QString(night).arg(1)));
+    QVERIFY2(m_server->succeeded(), qPrintable(m_serverError));
+    const QString returned = m_folder->file("returned.zip");
+    QVERIFY(QFile::copy(m_ftp->filePath("store7/MissionPackIn.zip"), returned));
+    QCOMPARE(TestZip::entries(returned), QStringList({"reports.ini", "reports.zip"}));
+    QCOMPARE(TestZip::entries(m_folder->file("MissionData/reports.zip")), QStringList("day1.txt"));
+    QVERIFY(!QFile::exists(reports + "/day1.txt"));
+    QCOMPARE(m_folder->read("archive/day1.txt"), QByteArray("sales"));
 }
 
 void TestVanelet::endingsAndAnswers_data() {

@@ -1,4 +1,5 @@
 #include "client/foundation/paths.h"
+#include "client/missions/archiveafterdelivery.h"
 #include "client/missions/filemissions.h"
 #include "client/missions/missionpack.h"
 #include "client/transfer/ftpaccount.h"
@@ -60,6 +61,8 @@ private slots:
     void archiveFolderEqualToSourceMovesNothing_data();
     void archiveFolderEqualToSourceMovesNothing();
     void missingDestinationPathUnpacksNowhere();
+    void reportsMoveOnlyOnceTheirReturnPackIsDelivered();
+    void filesChangedAfterPackingStayForTheNextNight();
 
 private:
     void serve(const QString& packName, const QByteArray& pack);
@@ -292,7 +295,8 @@ void TestMissionPack::sendfileThatFailsKeepsItsArchiveForTheServer() {
                             "\r\n"));
     writeFile(storeFile("MissionData/s.zip"), "damaged");
     TestTransferHost host(m_folder->path(), TestTransferHost::windowed());
-    QVERIFY(!ProcessGetSendFile(host, path));
+    ArchiveAfterDelivery later;
+    QVERIFY(!ProcessGetSendFile(host, path, later));
     QCOMPARE(host.lines[1],
              "Extracting " + storeFile("MissionData/s.zip") + " to " + storeFile("dest"));
     QVERIFY(host.lines[2].startsWith("Error in ProcessGetSendFile During Unzip Error="));
@@ -305,7 +309,8 @@ void TestMissionPack::getfileMatchingNothingWritesOnlyItsFirstLine() {
     writeFile(path, mission("Type=GETFILE\r\nTargetFiles=" + storeFile("empty").toLocal8Bit() +
                             "/*.txt\r\n"));
     TestTransferHost host(m_folder->path(), TestTransferHost::windowed());
-    QVERIFY(!ProcessGetSendFile(host, path));
+    ArchiveAfterDelivery later;
+    QVERIFY(!ProcessGetSendFile(host, path, later));
     QCOMPARE(host.lines, QStringList({"Working On " + path + ", GETFILE"}));
     QVERIFY(!QFile::exists(storeFile("MissionData/g.zip")));
 }
@@ -336,7 +341,9 @@ void TestMissionPack::archiveFolderEqualToSourceMovesNothing() {
                             "/*.txt\r\nArchiveAfterGet=1\r\nArchivePath=" +
                             archivePath.toLocal8Bit() + "\r\n"));
     TestTransferHost host(m_folder->path(), TestTransferHost::windowed());
-    QVERIFY(ProcessGetSendFile(host, path));
+    ArchiveAfterDelivery later;
+    QVERIFY(ProcessGetSendFile(host, path, later));
+    later.moveAll(host);
     QCOMPARE(QDir(storeFile("reports")).entryList(QDir::Files), QStringList({"a.txt", "b.txt"}));
     QCOMPARE(TestZip::entries(storeFile("MissionData/g.zip")), QStringList({"a.txt", "b.txt"}));
     QVERIFY(host.lines.last().contains("no files moved"));
@@ -347,10 +354,87 @@ void TestMissionPack::missingDestinationPathUnpacksNowhere() {
     writeFile(path, mission("Type=sendfile\r\n"));
     writeFile(storeFile("MissionData/s.zip"), TestZip::make({{"x.txt", "x"}}));
     TestTransferHost host(m_folder->path(), TestTransferHost::windowed());
-    QVERIFY(!ProcessGetSendFile(host, path));
+    ArchiveAfterDelivery later;
+    QVERIFY(!ProcessGetSendFile(host, path, later));
     QVERIFY(host.lines.last().contains("no DestinationPath"));
     QVERIFY(QFile::exists(storeFile("MissionData/s.zip")));
     QVERIFY(!QDir("-1").exists());
+}
+
+void TestMissionPack::reportsMoveOnlyOnceTheirReturnPackIsDelivered() {
+    writeFile(storeFile("reports/day1.txt"), "sales 1\r\n");
+    const QByteArray pack = TestZip::make(
+        {{"r.ini", mission("Type=getfile\r\nTargetFiles=" + storeFile("reports").toLocal8Bit() +
+                           "/*.txt\r\nArchiveAfterGet=True\r\nArchivePath=" +
+                           storeFile("archive").toLocal8Bit() + "\r\n")}});
+    m_server->writeFile("store7/p.zip", pack);
+
+    // The office takes the pack's download but refuses the upload.
+    FtpServerFixture refusing;
+    refusing.setRootFolder(m_server->rootPath());
+    refusing.addUser("store", "secret", true);
+    QVERIFY(refusing.start());
+    ftpAccount().server = refusing.address();
+    TestTransferHost failed(m_folder->path(), TestTransferHost::windowed());
+    QVERIFY(!ProcessMissionPack(failed, "p.zip"));
+    QVERIFY(indexOfPrefix(failed.lines, "Error Sending ") >= 0);
+    QCOMPARE(QDir(storeFile("reports")).entryList(QDir::Files), QStringList({"day1.txt"}));
+    QVERIFY(!QFile::exists(storeFile("archive/day1.txt")));
+    refusing.stop();
+
+    // The next night packs the reports again and delivers them.
+    writeFile(storeFile("reports/day2.txt"), "sales 2\r\n");
+    QVERIFY(m_server->start());
+    ftpAccount().server = m_server->address();
+    TestTransferHost delivered(m_folder->path(), TestTransferHost::headless());
+    QVERIFY(ProcessMissionPack(delivered, "p.zip"));
+    const QString returned = storeFile("returned.zip");
+    QVERIFY(QFile::copy(m_server->filePath("store7/MissionPackIn.zip"), returned));
+    QCOMPARE(TestZip::entries(returned), QStringList({"r.ini", "r.zip"}));
+    QCOMPARE(TestZip::entries(storeFile("MissionData/r.zip")),
+             QStringList({"day1.txt", "day2.txt"}));
+    QVERIFY(QDir(storeFile("reports")).entryList(QDir::Files).isEmpty());
+    QCOMPARE(QDir(storeFile("archive")).entryList(QDir::Files),
+             QStringList({"day1.txt", "day2.txt"}));
+    QVERIFY(delivered.lines.last().endsWith(" Sent Successfully"));
+}
+
+void TestMissionPack::filesChangedAfterPackingStayForTheNextNight() {
+    const QString reports = storeFile("reports");
+    for (const char* name : {"same.txt", "grown.txt", "touched.txt"})
+        writeFile(reports + "/" + name, "report");
+    writeFile(storeFile("archive/same.txt"), "last year's");
+    writeFile(storeFile("blocked"), "a file where the second archive folder would go");
+    ArchiveAfterDelivery later;
+    later.add(ArchiveAfterDelivery::note(reports, {"same.txt", "grown.txt", "touched.txt"},
+                                         storeFile("archive")));
+    later.add(ArchiveAfterDelivery::note(reports, {"same.txt"}, storeFile("blocked/archive")));
+
+    // Written or touched between packing and delivery: what was delivered is not what is there.
+    QFile grown(reports + "/grown.txt");
+    QVERIFY(grown.open(QIODevice::Append));
+    grown.write(" and more");
+    grown.close();
+    QFile touched(reports + "/touched.txt");
+    QVERIFY(touched.open(QIODevice::ReadWrite));
+    QVERIFY(touched.setFileTime(touched.fileTime(QFileDevice::FileModificationTime).addSecs(5),
+                                QFileDevice::FileModificationTime));
+    touched.close();
+
+    TestTransferHost host(m_folder->path(), TestTransferHost::windowed());
+    later.moveAll(host);
+    QCOMPARE(readFile(storeFile("archive/same.txt")), QByteArray("report"));
+    QCOMPARE(QDir(reports).entryList(QDir::Files), QStringList({"grown.txt", "touched.txt"}));
+    QCOMPARE(host.lines.size(), 3);
+    QCOMPARE(host.lines[0], Paths::join(Paths::toNative(reports), "grown.txt") +
+                                " changed after it was packed; it stays for the next night");
+    QVERIFY(host.lines[1].contains("touched.txt changed after it was packed"));
+    QVERIFY(!host.lines[2].isEmpty()); // the second archive folder cannot be made
+
+    // Everything noted was handled once.
+    host.lines.clear();
+    later.moveAll(host);
+    QVERIFY(host.lines.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestMissionPack)

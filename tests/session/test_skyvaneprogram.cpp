@@ -1,9 +1,12 @@
 #include "client/foundation/paths.h"
 #include "client/foundation/sanitizers.h"
+#include "tests/support/clientprogram.h"
+#include "tests/support/ftpserverfixture.h"
 #include "tests/support/hostsystem.h"
 #include "tests/support/junkflood.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tests/support/testdata.h"
+#include "tests/support/testzip.h"
 #include "tools/sessionserver/sessionserver.h"
 
 #include <QProcess>
@@ -41,7 +44,35 @@ private slots:
     void sessionEndWithAWindowOpenEndsTheProcess_data();
     void sessionEndWithAWindowOpenEndsTheProcess();
     void sessionNameLikeAQtOptionReachesTheServerAndAPackPathIsRefused();
+    void reportsOfARefusedUploadGoUpTheNextNight();
 };
+
+namespace {
+// One night of the built skyvane in folder against an FTP server: the Mission Pack night.zip,
+// the client's answer to it (E31 or E32), the transaction log asked for and its answer (E08 or
+// E28). True when the session went as the script says and the client ended by itself.
+bool night(const TempProgramFolder& folder, const QString& ftpAddress, const QString& answer,
+           const QString& logAnswer, QString* failure) {
+    SessionServer server;
+    if (!server.listen() ||
+        !server.setScript(
+            ClientProgram::scriptToUpdateQuestion("store", "secret", ftpAddress, "store12") +
+            "send E13\n"
+            "expect STORE12E30night\n"
+            "send E30night.zip\n"
+            "expect STORE12" +
+            answer + "\nsend E08\nexpect STORE12" + logAnswer + "\nsend E09\nclosed\n") ||
+        !ClientProgram::installClient(folder, server.port()))
+        return false;
+    server.start();
+    QProcess skyvane;
+    const bool ended = ClientProgram::startClient(skyvane, folder, {"night"}) &&
+                       ClientProgram::endsNormally(skyvane);
+    ClientProgram::waitFor([&] { return server.isFinished(); }, 5000);
+    *failure = server.error() + "\n" + folder.logTexts("transact.log").join('\n');
+    return ended && server.succeeded();
+}
+} // namespace
 
 void TestSkyvaneProgram::wholeSession() {
     TempProgramFolder folder;
@@ -282,6 +313,39 @@ void TestSkyvaneProgram::sessionNameLikeAQtOptionReachesTheServerAndAPackPathIsR
     QCOMPARE(kept.readAll(), QByteArray("kept"));
     QVERIFY(folder.logTexts("transact.log")
                 .contains("Mission Pack name refused, not a plain file name: " + packName));
+}
+
+void TestSkyvaneProgram::reportsOfARefusedUploadGoUpTheNextNight() {
+    TempProgramFolder folder;
+    FtpServerFixture office;
+    office.addUser("store", "secret");
+    office.makeFolder("store12");
+    const QString reports = folder.file("reports");
+    QVERIFY(QDir().mkpath(reports));
+    folder.write("reports/day1.txt", "sales");
+    office.writeFile("store12/night.zip",
+                     ClientProgram::reportsPack(reports, folder.file("archive")));
+
+    // The office takes the pack's download and refuses every upload.
+    FtpServerFixture refusing;
+    refusing.setRootFolder(office.rootPath());
+    refusing.addUser("store", "secret", true);
+    QVERIFY(refusing.start());
+    QString failure;
+    QVERIFY2(night(folder, refusing.address(), "E32", "E28", &failure), qPrintable(failure));
+    QVERIFY(QFile::exists(reports + "/day1.txt"));
+    QVERIFY(!QFile::exists(folder.file("archive/day1.txt")));
+    refusing.stop();
+
+    // The next night carries them, and only then are they archived.
+    QVERIFY(office.start());
+    QVERIFY2(night(folder, office.address(), "E31", "E08", &failure), qPrintable(failure));
+    const QString returned = folder.file("returned.zip");
+    QVERIFY(QFile::copy(office.filePath("store12/MissionPackIn.zip"), returned));
+    QCOMPARE(TestZip::entries(returned), QStringList({"reports.ini", "reports.zip"}));
+    QCOMPARE(TestZip::entries(folder.file("MissionData/reports.zip")), QStringList("day1.txt"));
+    QVERIFY(!QFile::exists(reports + "/day1.txt"));
+    QCOMPARE(folder.read("archive/day1.txt"), QByteArray("sales"));
 }
 
 QTEST_GUILESS_MAIN(TestSkyvaneProgram)

@@ -4,6 +4,7 @@
 #include "client/foundation/paths.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tests/support/testdata.h"
+#include "tests/support/testzip.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -50,6 +51,14 @@ QString scriptToUpdateQuestion(const QString& ftpUser, const QString& ftpPasswor
                           "send E23%4\n"
                           "expect STORE12E10\n")
         .arg(ftpUser, ftpPassword, ftpServer, storeFolder);
+}
+
+QByteArray reportsPack(const QString& reportsFolder, const QString& archiveFolder) {
+    return TestZip::make(
+        {{QStringLiteral("reports.ini"),
+          "[Mission]\r\nType=getfile\r\nTargetFiles=" + reportsFolder.toLocal8Bit() +
+              "/*.txt\r\nArchiveAfterGet=True\r\nArchivePath=" + archiveFolder.toLocal8Bit() +
+              "\r\n"}});
 }
 
 bool startClient(QProcess& process, const TempProgramFolder& folder, const QStringList& arguments) {

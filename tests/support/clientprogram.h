@@ -16,8 +16,8 @@ namespace ClientProgram {
 
 // Copies the built program into the folder under its platform name.
 bool installProgram(const TempProgramFolder& folder, const QString& name);
-// Copies skyvane and its database worker and writes skyvane.ini for site STORE12, password "secret", over the LAN to
-// 127.0.0.1:sessionPort.
+// Copies skyvane and its database worker and writes skyvane.ini for site STORE12, password
+// "secret", over the LAN to 127.0.0.1:sessionPort.
 bool installClient(const TempProgramFolder& folder, quint16 sessionPort);
 
 // The server's side of a session from the registration to the client's update question
@@ -25,6 +25,10 @@ bool installClient(const TempProgramFolder& folder, quint16 sessionPort);
 // Keep-alives are ignored.
 QString scriptToUpdateQuestion(const QString& ftpUser, const QString& ftpPassword,
                                const QString& ftpServer, const QString& storeFolder);
+
+// A Mission Pack of one getfile mission, reports.ini: the .txt files of reportsFolder, moved
+// into archiveFolder once the return pack has been delivered.
+QByteArray reportsPack(const QString& reportsFolder, const QString& archiveFolder);
 
 // Starts the client installed in the folder, its output passed through.
 bool startClient(QProcess& process, const TempProgramFolder& folder,
