@@ -1,6 +1,7 @@
 #include "headless/clsconnection.h"
 
 #include "client/foundation/statuswriter.h"
+#include "headless/linebound.h"
 
 #include <QTcpSocket>
 
@@ -9,7 +10,8 @@
 clsConnection::clsConnection(const QString& host, qint32 port, const QString& siteId,
                              const QString& sitePassword, StatusWriter& status, QObject* parent)
     : QObject(parent), m_ClientSocket(new QTcpSocket(this)), m_host(host), m_port(port),
-      m_siteId(siteId), m_sitePassword(sitePassword), m_status(status) {
+      m_siteId(siteId), m_sitePassword(sitePassword), m_status(status),
+      m_lineBoundSeconds(LineBound::DefaultSeconds) {
     connect(m_ClientSocket, &QTcpSocket::connected, this, &clsConnection::onConnected);
     connect(m_ClientSocket, &QTcpSocket::readyRead, this, &clsConnection::onReadyRead);
     connect(m_ClientSocket, &QTcpSocket::disconnected, this, &clsConnection::onClosed);
@@ -20,6 +22,23 @@ clsConnection::~clsConnection() = default;
 
 bool clsConnection::Connected() const {
     return m_connected;
+}
+
+void clsConnection::setLineBoundSeconds(int seconds) {
+    m_lineBoundSeconds = seconds;
+}
+
+void clsConnection::setIdleProbes(bool on) {
+    if (m_lineBound && m_ClientSocket->state() == QAbstractSocket::ConnectedState)
+        setLineBound(on);
+}
+
+void clsConnection::setLineBound(bool probes) {
+    QString error;
+    m_lineBound =
+        LineBound::set(m_ClientSocket->socketDescriptor(), m_lineBoundSeconds, probes, &error);
+    if (!m_lineBound)
+        m_status.writeStatus(QStringLiteral("No bound on a silent line: ") + error);
 }
 
 void clsConnection::Connect() {
@@ -46,6 +65,7 @@ void clsConnection::Disconnect() {
 }
 
 void clsConnection::onConnected() {
+    setLineBound(true);
     m_status.writeStatus(QStringLiteral("Connected to the Dockmere"));
     m_status.writeStatus(QStringLiteral("Registering ") + m_siteId +
                          QStringLiteral(" with the Dockmere"));
@@ -81,6 +101,12 @@ void clsConnection::onClosed() {
 void clsConnection::onError() {
     if (m_ClientSocket->error() == QAbstractSocket::RemoteHostClosedError) {
         m_connected = false;
+        return;
+    }
+    if (m_lineBound && m_ClientSocket->error() == QAbstractSocket::SocketTimeoutError) {
+        end(QStringLiteral("The line to the Dockmere carried nothing for %1 seconds; the "
+                           "session is lost")
+                .arg(m_lineBoundSeconds));
         return;
     }
     end(QStringLiteral("Connection error: ") + m_ClientSocket->errorString());

@@ -23,6 +23,13 @@ public:
     void SendData(const QString& text);
     void Disconnect();
 
+    // How long the line may carry nothing before the run ends (LineBound); tests shorten it.
+    void setLineBoundSeconds(int seconds);
+    // Off while vanelet works on a Mission Pack: its transfers watch the line themselves, and
+    // their bytes may fill the line's queue for longer than the bound. Data waiting for the
+    // server's acknowledgement keeps its limit.
+    void setIdleProbes(bool on);
+
 signals:
     // One complete message, without its terminator.
     void messageArrived(const QString& message);
@@ -33,6 +40,7 @@ private:
     void onClosed();
     void onError();
     void end(const QString& why);
+    void setLineBound(bool probes);
 
     QTcpSocket* m_ClientSocket;
     QString m_host;
@@ -42,4 +50,6 @@ private:
     StatusWriter& m_status;
     WireFramer m_framer;
     bool m_connected = true;
+    int m_lineBoundSeconds;
+    bool m_lineBound = false; // set on the connected socket
 };

@@ -106,8 +106,11 @@ void HeadlessSession::DispatchCommand(const QString& message) {
         m_host.writeStatus(QStringLiteral("Checking for AutoUpdate of Skyvane"));
         send(QStringLiteral("E10"));
     } else if (code == QLatin1String("E30")) {
-        // No data extraction runner: vanelet skips those missions.
+        // No data extraction runner: vanelet skips those missions. Its transfers watch the
+        // line meanwhile (their own no-progress limit).
+        m_connection.setIdleProbes(false);
         const bool ok = ProcessMissionPack(m_host, arg);
+        m_connection.setIdleProbes(true);
         send(ok ? QStringLiteral("E31") : QStringLiteral("E32"));
     } else if (code == QLatin1String("E37")) {
         send(QStringLiteral("E08"));

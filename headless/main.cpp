@@ -33,6 +33,10 @@ static void StartHeadless() {
 
     clsConnection connection(settings.serverHost, settings.serverPort, settings.siteId,
                              settings.sitePassword, log);
+    bool shortened = false;
+    const int lineBound = qEnvironmentVariableIntValue("SKYVANE_LINE_BOUND_S", &shortened);
+    if (shortened && lineBound > 0)
+        connection.setLineBoundSeconds(lineBound); // tests only: a dead line in seconds
     HeadlessSession session(connection, host, settings.siteId, options.sessionName);
     QObject::connect(&connection, &clsConnection::messageArrived, &connection,
                      [&session](const QString& message) { session.DispatchCommand(message); });
