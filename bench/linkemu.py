@@ -19,7 +19,8 @@ CONFIG is a JSON object:
                             arriving at a full queue is dropped
   control   path of a FIFO for commands, one per line: "down" (the line carries nothing and
             loses what it held), "down SECONDS" (for that long), "up"
-  log       file that gets one line a second: time, bytes and frames carried and dropped each way
+  log       file that gets one line a second: time, then for each way the bytes and frames
+            carried, the frames dropped and the frames in the queue
   seed      seed of the random choices (default 1)
 
 Prints "ready" once both devices exist. Ends on SIGTERM or SIGINT.
@@ -190,9 +191,9 @@ def main():
         if now >= next_log:
             next_log += 1
             if log:
-                log.write("%.3f up %d %d %d down %d %d %d %s\n" % (
-                    time.time(), up.carried, up.frames, up.dropped, down.carried, down.frames,
-                    down.dropped, "up" if line_up else "down"))
+                log.write("%.3f up %d %d %d %d down %d %d %d %d %s\n" % (
+                    time.time(), up.carried, up.frames, up.dropped, len(up.queue), down.carried,
+                    down.frames, down.dropped, len(down.queue), "up" if line_up else "down"))
 
 
 if __name__ == "__main__":

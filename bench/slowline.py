@@ -22,6 +22,7 @@ import os
 import random
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import threading
@@ -111,13 +112,22 @@ def ini(keys):
 class Namespaces:
     """The store and the office, joined by the user-space line."""
 
-    def __init__(self, work, profile):
+    def __init__(self, work, profile, congestion):
         tag = "svl%d" % os.getpid()
         self.store, self.office = tag + "-store", tag + "-office"
         self.control = os.path.join(work, "line.control")
         self.link = None
+        try:
+            self._make(work, profile, congestion)
+        except BaseException:
+            self.close()
+            raise
+
+    def _make(self, work, profile, congestion):
         for ns in (self.store, self.office):
             run("ip", "netns", "add", ns)
+            run("ip", "netns", "exec", ns, "sysctl", "-qw",
+                "net.ipv4.tcp_congestion_control=" + congestion)
         os.mkfifo(self.control)
         config = {"ends": [{"netns": self.store, "tap": "sl0"},
                            {"netns": self.office, "tap": "sl0"}],
@@ -329,8 +339,10 @@ class Night:
             client.wait(limit)
         except subprocess.TimeoutExpired:
             ended = False
-            client.kill()
-            client.wait()
+        finally:
+            if client.poll() is None:
+                client.kill()
+                client.wait()
         finished = time.time()
         time.sleep(1)
         log.stop(os.path.join(self.work, "client.log"))
@@ -451,7 +463,7 @@ def run_profile(args, client, name, rng):
     work = os.path.join(args.work, "%s-%s" % (name, client))
     os.makedirs(work)
     folders = prepare_store(args, client, work, profile, rng)
-    lines = Namespaces(work, profile)
+    lines = Namespaces(work, profile, args.congestion)
     results = []
     try:
         for number in range(1, profile.get("nights", 1) + 1):
@@ -499,6 +511,23 @@ def table(results):
     return rows
 
 
+ALLOWED = "/proc/sys/net/ipv4/tcp_allowed_congestion_control"
+
+
+def allow_congestion(name):
+    """A namespace may only default to a congestion control the machine allows. The list is
+    left longer afterwards (it only lets programs choose it), as other runs may still need it."""
+    allowed = open(ALLOWED).read().split()
+    if name not in allowed:
+        with open(ALLOWED, "w") as f:
+            f.write(" ".join(allowed + [name]))
+        print("(%s added to %s)" % (name, ALLOWED), flush=True)
+
+
+def interrupt(*_):
+    raise KeyboardInterrupt
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--bin", required=True)
@@ -506,9 +535,14 @@ def main():
     parser.add_argument("--clients", default="vanelet,skyvane")
     parser.add_argument("--scale", type=float, default=1.0, help="pack sizes times this")
     parser.add_argument("--work", default=None)
+    # The stores' Windows sends with CUBIC, as Debian does; BBR (this machine's default) keeps
+    # a bottleneck's queue nearly empty and would hide what a deep queue does.
+    parser.add_argument("--congestion", default="cubic", help="TCP congestion control")
     args = parser.parse_args()
     if os.geteuid() != 0:
         sys.exit("slowline.py runs as root (network namespaces)")
+    # Stopped from outside: the client, the servers and the line end, the namespaces go.
+    signal.signal(signal.SIGTERM, interrupt)
     unknown = set(args.profiles.split(",")) - set(PROFILES)
     if unknown:
         sys.exit("unknown profiles: %s (known: %s)" % (", ".join(unknown), ", ".join(PROFILES)))
@@ -518,6 +552,7 @@ def main():
     rng = random.Random(1)
     print("work folder %s; load average %s" % (args.work, open("/proc/loadavg").read().strip()),
           flush=True)
+    allow_congestion(args.congestion)
     results = []
     for name in args.profiles.split(","):
         for client in args.clients.split(","):
