@@ -64,6 +64,10 @@ PROFILES = {
     "outage150": {"title": "dial-up, the line gone for 150 s mid-upload",
                   "up": DIALUP, "down": DIALUP, "pack": 2048, "ret": 2048, "outage": 150,
                   "nights": 2},
+    "linedrop": {"title": "dial-up, the line gone for 25 minutes mid-upload (vanelet only: "
+                          "skyvane keeps reconnecting, as it should)",
+                 "up": DIALUP, "down": DIALUP, "pack": 2048, "ret": 2048, "outage": 1500,
+                 "clients": ["vanelet"]},
     "slowreader": {"title": "fast LAN, office FTP server reading 2,000 bytes/s",
                    "up": LAN, "down": LAN, "pack": 1024, "ret": 1024, "readLimit": 2000},
 }
@@ -412,6 +416,7 @@ class Night:
             "reports_left": len(set(left) & set(reports)),
             "reports_archived": len(set(archived) & set(reports)),
             "outage_at_s": self.outage_at - started if self.outage_at else None,
+            "outage_to_end_s": finished - self.outage_at if self.outage_at else None,
             "problems": problems[:6],
         }
 
@@ -491,6 +496,9 @@ def describe(r):
                night, seconds(r["download_s"]), seconds(r["upload_s"]), r["line_s"], ratio, gap,
                "ended by itself" if r["ended_by_itself"] else "KILLED at the limit",
                r["reports_in_pack"], r["reports"], r["reports_left"], r["reports_archived"]))
+    if r["outage_at_s"] is not None:
+        text += "\n      line gone at %.0f s, client ended %.0f s after" % (
+            r["outage_at_s"], r["outage_to_end_s"])
     for problem in r["problems"]:
         text += "\n      | " + problem
     return text
@@ -556,7 +564,8 @@ def main():
     results = []
     for name in args.profiles.split(","):
         for client in args.clients.split(","):
-            results += run_profile(args, client, name, rng)
+            if client in PROFILES[name].get("clients", [client]):
+                results += run_profile(args, client, name, rng)
     with open(os.path.join(args.work, "results.json"), "w") as f:
         json.dump(results, f, indent=1)
     print("\nload average at the end %s" % open("/proc/loadavg").read().strip())

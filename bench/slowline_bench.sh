@@ -13,8 +13,9 @@
 #   bash bench/slowline_bench.sh                      every line, both clients (about 3 hours)
 #   PROFILES=deepqueue,slowreader CLIENTS=skyvane SCALE=0.5 bash bench/slowline_bench.sh
 #
-# PROFILES: dialup deepqueue slowuplink dsl mobile outage30 outage150 slowreader (bench/slowline.py
-# describes each); SCALE multiplies the pack sizes. BUILD_DIR as in bench/common.sh.
+# PROFILES: dialup deepqueue slowuplink dsl mobile outage30 outage150 linedrop slowreader
+# (bench/slowline.py describes each); SCALE multiplies the pack sizes; WORK is the folder for
+# the logs (default /tmp/skyvane-slowline-...). BUILD_DIR as in bench/common.sh.
 set -euo pipefail
 
 # shellcheck source=bench/common.sh

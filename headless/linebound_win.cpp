@@ -2,8 +2,10 @@
 
 #include <QString>
 
-#include <mstcpip.h>
+// mstcpip.h needs the types of winsock2.h first.
 #include <winsock2.h>
+
+#include <mstcpip.h>
 #include <ws2tcpip.h>
 
 #ifndef TCP_MAXRT
