@@ -72,28 +72,6 @@ PROFILES = {
                    "up": LAN, "down": LAN, "pack": 1024, "ret": 1024, "readLimit": 2000},
 }
 
-SESSION = """ignore STORE12E00
-timeout 120
-expect STORE12E01store-secret
-send E011
-expect STORE12E02*
-send E02
-expect STORE12E20
-send E20store12
-expect STORE12E21
-send E21ftp-secret
-expect STORE12E22
-send E22{ftp}
-expect STORE12E23
-send E23store12
-expect STORE12E10
-send E13
-expect STORE12E30*
-send E30night.zip
-timeout 14400
-expect STORE12E3*
-send E08
-"""
 # skyvane answers E08 by sending its transaction log (E08, or E28 when that failed).
 ENDING = {"vanelet": "timeout 300\nclosed\n",
           "skyvane": "timeout 1800\nexpect STORE12E*\nsend E09\ntimeout 300\nclosed\n"}
@@ -301,8 +279,13 @@ class Night:
         try:
             ftp_port = wait_for(lambda: (ftp.first(r"^PORT ")[1] or "").split()[1:], "FTP server")[0]
             script = os.path.join(self.work, "session.script")
+            # Up to the server's E08 after the client's report, E31 or E32.
+            night = subprocess.run(
+                ["bash", "-c", 'source "$0"; night_script "*" "$1" "$2" "E3*" 14400',
+                 os.path.join(ROOT, "scripts", "night_script.sh"), ftp_port, OFFICE_IP],
+                check=True, capture_output=True, text=True).stdout
             with open(script, "w") as f:
-                f.write(SESSION.format(ftp="%s:%s" % (OFFICE_IP, ftp_port)) + ENDING[self.client])
+                f.write(night + ENDING[self.client])
             port_file = os.path.join(self.work, "session.port")
             session = Stamped(["ip", "netns", "exec", office,
                                os.path.join(self.args.bin, "sessionserver"), "--address",
