@@ -350,7 +350,10 @@ class Night:
         self.lines.command("down %d" % self.profile["outage"])
 
     def line_seconds(self, pack_bytes, return_bytes):
+        """The time the night's bytes need at the line's rate (or the office's reading rate)."""
         down, up = self.profile["down"]["rate"], self.profile["up"]["rate"]
+        if self.profile.get("readLimit"):
+            up = min(up, self.profile["readLimit"] * 8)
         return pack_bytes * 8 / down + return_bytes * 8 / up
 
     def summary(self, session, started, finished, ended, code, log, returned, transfers):
