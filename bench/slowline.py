@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Whole nights of the real vanelet and skyvane over slow lines (run by bench/slowline_bench.sh).
 
-    slowline.py --bin DIR [--profiles A,B] [--clients vanelet,skyvane] [--scale F] [--work DIR]
+    slowline.py --bin DIR [--sessionserver PATH] [--profiles A,B] [--clients vanelet,skyvane]
+                [--scale F] [--work DIR] [--congestion cubic]
 
 The store and the office are two network namespaces joined by bench/linkemu.py. The office runs
 the session server (tools/sessionserver) and the FTP server (tests/support/ftpserver.py); the
@@ -288,6 +289,7 @@ class Night:
                 f.write(night + ENDING[self.client])
             port_file = os.path.join(self.work, "session.port")
             session = Stamped(["ip", "netns", "exec", office,
+                               self.args.sessionserver or
                                os.path.join(self.args.bin, "sessionserver"), "--address",
                                OFFICE_IP, "--port-file", port_file, script],
                               os.path.join(self.work, "session.out"))
@@ -533,7 +535,8 @@ def interrupt(*_):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("--bin", required=True)
+    parser.add_argument("--bin", required=True, help="folder of the built clients")
+    parser.add_argument("--sessionserver", help="the session server (default: in --bin)")
     parser.add_argument("--profiles", default=",".join(PROFILES))
     parser.add_argument("--clients", default="vanelet,skyvane")
     parser.add_argument("--scale", type=float, default=1.0, help="pack sizes times this")

@@ -15,7 +15,9 @@
 #
 # PROFILES: dialup deepqueue slowuplink dsl mobile outage30 outage150 linedrop slowreader
 # (bench/slowline.py describes each); SCALE multiplies the pack sizes; WORK is the folder for
-# the logs (default /tmp/skyvane-slowline-...). BUILD_DIR as in bench/common.sh.
+# the logs (default /tmp/skyvane-slowline-...). BUILD_DIR as in bench/common.sh; with
+# BENCH_BUILT=1 the clients already built there are used as they are, and SESSIONSERVER names
+# a session server of its own (one that knows --address).
 set -euo pipefail
 
 # shellcheck source=bench/common.sh
@@ -29,4 +31,5 @@ args=(--bin "$BUILD_DIR/bin" --scale "${SCALE:-1}")
 [ -z "${PROFILES:-}" ] || args+=(--profiles "$PROFILES")
 [ -z "${CLIENTS:-}" ] || args+=(--clients "$CLIENTS")
 [ -z "${WORK:-}" ] || args+=(--work "$WORK")
+[ -z "${SESSIONSERVER:-}" ] || args+=(--sessionserver "$SESSIONSERVER")
 exec /usr/bin/python3 "$BENCH_ROOT/bench/slowline.py" "${args[@]}"
