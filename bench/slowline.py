@@ -43,19 +43,20 @@ LAN = {"rate": 100000000, "delay": 0.5, "queue": 1000}
 # of the return pack in KB, the bench target (night / line time), an outage in the upload, the
 # office's upload reading rate, and how many nights.
 PROFILES = {
-    "dialup": {"title": "dial-up, 48 kbit/s each way, 150 ms, 20-packet queue",
+    "dialup": {"row": "dial-up", "title": "dial-up, 48 kbit/s each way, 150 ms, 20-packet queue",
                "up": DIALUP, "down": DIALUP, "pack": 2048, "ret": 2048, "target": 1.25},
-    "deepqueue": {"title": "dial-up with a 1,000-packet queue",
+    "deepqueue": {"row": "deep queue", "title": "dial-up with a 1,000-packet queue",
                   "up": DEEP, "down": DEEP, "pack": 2048, "ret": 2048, "target": 1.25},
     "slowuplink": {"title": "48 kbit/s uplink (1,000-packet queue), 8 Mbit/s downlink, 20 ms",
                    "up": {"rate": 48000, "delay": 20, "queue": 1000},
                    "down": {"rate": 8000000, "delay": 20, "queue": 1000},
                    "pack": 2048, "ret": 2048},
-    "dsl": {"title": "DSL 1 Mbit/s down, 256 kbit/s up, 20 ms, 2 % loss, 2 % reordered",
+    "dsl": {"row": "DSL with loss",
+            "title": "DSL 1 Mbit/s down, 256 kbit/s up, 20 ms, 2 % loss, 2 % reordered",
             "up": {"rate": 256000, "delay": 20, "loss": 0.02, "reorder": 0.02, "queue": 100},
             "down": {"rate": 1000000, "delay": 20, "loss": 0.02, "reorder": 0.02, "queue": 100},
             "pack": 4096, "ret": 4096, "target": 1.25},
-    "mobile": {"title": "mobile 1 Mbit/s down, 384 kbit/s up, 60 ms, 60 ms jitter",
+    "mobile": {"row": "mobile", "title": "mobile 1 Mbit/s down, 384 kbit/s up, 60 ms, 60 ms jitter",
                "up": {"rate": 384000, "delay": 60, "jitter": 60, "queue": 100},
                "down": {"rate": 1000000, "delay": 60, "jitter": 60, "queue": 100},
                "pack": 4096, "ret": 4096, "target": 1.25},
@@ -278,7 +279,8 @@ class Night:
                        json.dumps(ftp_config)], os.path.join(self.work, "ftpserver.out"))
         session = None
         try:
-            ftp_port = wait_for(lambda: (ftp.first(r"^PORT ")[1] or "").split()[1:], "FTP server")[0]
+            ftp_port = wait_for(lambda: (ftp.first(r"^PORT ")[1] or "").split()[1:],
+                                "FTP server")[0]
             script = os.path.join(self.work, "session.script")
             # Up to the server's E08 after the client's report, E31 or E32.
             night = subprocess.run(
@@ -508,10 +510,11 @@ def table(results):
         if not PROFILES[r["profile"]].get("target") or r["night"] != 1:
             continue
         ok = delivered_once(r) and r["ratio"] <= r["target"]
+        ours = "%.0f s" % r["night_s"] if delivered_once(r) else "not delivered (%s, %d STOR)" % (
+            r["answer"], r["uploads"])
         rows.append("| night on %s, %s | %s | line rate | %.0f | %s | <= %.2fx | - | - | %s |" % (
-            PROFILES[r["profile"]]["title"], r["client"],
-            "%.0f s" % r["night_s"] if r["night_s"] else "not delivered", r["line_s"],
-            "%.2fx" % r["ratio"] if r["ratio"] else "-", r["target"],
+            PROFILES[r["profile"]]["row"], r["client"], ours, r["line_s"],
+            "%.2fx" % r["ratio"] if delivered_once(r) else "-", r["target"],
             "ok" if ok else "MISSED"))
     return rows
 

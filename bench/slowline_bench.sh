@@ -22,7 +22,10 @@ set -euo pipefail
 
 # shellcheck source=bench/common.sh
 source "$(dirname "$0")/common.sh"
-[ "$(id -u)" -eq 0 ] || { echo "bench/slowline_bench.sh runs as root (network namespaces)" >&2; exit 1; }
+if [ "$(id -u)" -ne 0 ]; then
+    echo "bench/slowline_bench.sh runs as root (network namespaces)" >&2
+    exit 1
+fi
 [ "${BENCH_BUILT:-}" = 1 ] || bash "$BENCH_ROOT/scripts/install-deps.sh" >/dev/null
 bench_install python3-pyftpdlib iproute2
 bench_build vanelet skyvane svGetData sessionserver
