@@ -15,6 +15,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <functional>
 #include <vector>
@@ -226,9 +227,18 @@ bool GetData::writeRows(Mdb::Result& result, QFile& file, QDateTime* first, QDat
                                 .arg(column.name));
                 continue;
             }
-            if (!result.isNull(column.result))
+            if (!result.isNull(column.result)) {
+                const qsizetype valueStart = out.size();
                 result.appendText(column.result, out);
-            else if (column.letter == Letter::Number)
+                // Whatever the reader gives, a NUL never reaches the file: the office's readers
+                // end a line there.
+                if (std::memchr(out.constData() + valueStart, 0, size_t(out.size() - valueStart))) {
+                    reportError(QStringLiteral("column '%1' of %2 holds a NUL character, which a "
+                                               ".tsv line cannot hold")
+                                    .arg(column.name, m_tableName));
+                    return false;
+                }
+            } else if (column.letter == Letter::Number)
                 out.append('0');
             else if (column.letter == Letter::Boolean)
                 out.append("False");
