@@ -4,6 +4,7 @@
 #include "tests/support/damageddatabase.h"
 #include "tests/support/hostsystem.h"
 #include "tests/support/recordingstatus.h"
+#include "tests/support/storedatabases.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tests/support/testdata.h"
 
@@ -26,12 +27,13 @@ struct Mission {
     QString path() const {
         return folder.file(QStringLiteral("MissionData/m.ini"));
     }
-    void write(const QString& database, const QByteArray& table) {
+    void write(const QString& database, const QByteArray& table,
+               const QByteArray& keys = "UseTargetStartDate=True\r\nStartDateFieldName="
+                                        "OrderDate\r\nStartDate=1/1/1990\r\nDataFields=OrderID,"
+                                        "ShipName,Freight\r\n") {
         folder.write(QStringLiteral("MissionData/m.ini"),
                      "[Mission]\r\nType=getdata\r\nMDBName=" + database.toLocal8Bit() +
-                         "\r\nTableName=" + table +
-                         "\r\nUseTargetStartDate=True\r\nStartDateFieldName=OrderDate\r\n"
-                         "StartDate=1/1/1990\r\nDataFields=OrderID,ShipName,Freight\r\n");
+                         "\r\nTableName=" + table + "\r\n" + keys);
         folder.write(QStringLiteral("MissionData/m.tsd"), Tsd);
         status.lines.clear();
     }
@@ -68,6 +70,7 @@ private slots:
     void failingWorkerIsNamedAndLeavesNothing();
     void cancelStopsTheWorker();
     void missingWorker();
+    void storeDatabasesThroughTheWorker();
 };
 
 void TestGetDataWorker::damagedCopiesEndTheMissionOnly_data() {
@@ -248,6 +251,40 @@ void TestGetDataWorker::missingWorker() {
                  "Error in ProcessGetData on Orders error=the database reader "),
              qPrintable(m.status.lines.at(1)));
     QVERIFY(m.status.lines.at(1).contains("cannot be started"));
+}
+
+// The real worker on the store's databases: a date range on a calculated date column and on a
+// saved query, and a value without text, which ends the mission like a damaged row.
+void TestGetDataWorker::storeDatabasesThroughTheWorker() {
+    Mission m;
+    const QString store = m.folder.file(QStringLiteral("store.accdb"));
+    const QString odd = m.folder.file(QStringLiteral("odd.accdb"));
+    QVERIFY(StoreDatabases::writeStore(store) && StoreDatabases::writeOdd(odd));
+    GetDataWorker worker(TestData::program(QStringLiteral("svGetData")), quickLimits(60000));
+    m.write(store, "Staff",
+            "UseTargetStartDate=True\r\nStartDateFieldName=Review\r\nStartDate=1/1/2021\r\n"
+            "DataFields=ID,FullName,Big\r\n");
+    m.run(worker);
+    QCOMPARE(m.status.lines.size(), 1);
+    QCOMPARE(m.folder.lines(QStringLiteral("MissionData/m.tsv")),
+             QStringList{"2\tKent, Clark\t-0.5"});
+    QVERIFY(m.tsd().contains("StartDate=6/14/2021 12:45:00 PM\r\nEndDate=6/14/2021 12:45:00 PM"));
+
+    m.write(store, "Unpaid",
+            "UseTargetEndDate=True\r\nEndDateFieldName=OrderDate\r\nEndDate=2/3/2021\r\n"
+            "DataFields=OrderID,CompanyName,Amount\r\n");
+    m.run(worker);
+    QCOMPARE(m.folder.lines(QStringLiteral("MissionData/m.tsv")),
+             QStringList({"1\tAlfreds\t550", "2\tBoston Beans\t50", "4\tCactus\t250"}));
+    QVERIFY(m.tsd().contains("StartDate=1/5/2021\r\nEndDate=2/3/2021"));
+
+    m.write(odd, "Odd", "DataFields=ID,Shape\r\n");
+    m.run(worker);
+    QCOMPARE(m.status.lines.last(),
+             QString("Error in ProcessGetData on Odd error=column 'Shape' of table 'Odd' holds "
+                     "values of type 70, which cannot be turned into text"));
+    QVERIFY(!m.tsvExists());
+    QCOMPARE(m.tsd(), Tsd);
 }
 
 QTEST_GUILESS_MAIN(TestGetDataWorker)
