@@ -15,7 +15,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <cstring>
 #include <exception>
 #include <functional>
 #include <vector>
@@ -197,6 +196,8 @@ bool GetData::writeRows(Mdb::Result& result, QFile& file, QDateTime* first, QDat
     QByteArray out;
     out.reserve(OutputChunk + 4096);
     QByteArray line;
+    // Where each column's text begins in the line being written.
+    std::vector<qsizetype> valueStarts(columns.size());
     const auto flush = [&] {
         if (file.write(out) != out.size()) {
             reportError(QStringLiteral("cannot write %1: %2").arg(m_tsvPath, file.errorString()));
@@ -217,6 +218,7 @@ bool GetData::writeRows(Mdb::Result& result, QFile& file, QDateTime* first, QDat
         const qsizetype lineStart = out.size();
         for (int i = 0; i <= last_index; ++i) {
             const OutputColumn& column = columns[size_t(i)];
+            valueStarts[size_t(i)] = out.size();
             if (!column.hasLetter)
                 reportError(QStringLiteral("DataTypes has no type letter for column %1 (%2)")
                                 .arg(i + 1)
@@ -227,18 +229,9 @@ bool GetData::writeRows(Mdb::Result& result, QFile& file, QDateTime* first, QDat
                                 .arg(column.name));
                 continue;
             }
-            if (!result.isNull(column.result)) {
-                const qsizetype valueStart = out.size();
+            if (!result.isNull(column.result))
                 result.appendText(column.result, out);
-                // Whatever the reader gives, a NUL never reaches the file: the office's readers
-                // end a line there.
-                if (std::memchr(out.constData() + valueStart, 0, size_t(out.size() - valueStart))) {
-                    reportError(QStringLiteral("column '%1' of %2 holds a NUL character, which a "
-                                               ".tsv line cannot hold")
-                                    .arg(column.name, m_tableName));
-                    return false;
-                }
-            } else if (column.letter == Letter::Number)
+            else if (column.letter == Letter::Number)
                 out.append('0');
             else if (column.letter == Letter::Boolean)
                 out.append("False");
@@ -247,9 +240,20 @@ bool GetData::writeRows(Mdb::Result& result, QFile& file, QDateTime* first, QDat
         }
         const QByteArrayView written = QByteArrayView(out).sliced(lineStart);
         const bool lineEnds = written.contains('\r');
-        // The reader gives UTF-8; the .tsv holds the same ANSI bytes on every platform.
-        const bool ansi =
-            std::any_of(written.cbegin(), written.cend(), [](char c) { return c & 0x80; });
+        // The reader gives UTF-8; the .tsv holds the same ANSI bytes on every platform. Whatever
+        // the reader gives, a NUL never reaches the file: the office's readers end a line there.
+        const bool ansi = std::any_of(written.cbegin(), written.cend(),
+                                      [](char c) { return (c & 0x80) || c == '\0'; });
+        const qsizetype nul = ansi ? written.indexOf('\0') : -1;
+        if (nul >= 0) {
+            int i = last_index;
+            while (i > 0 && valueStarts[size_t(i)] > lineStart + nul)
+                --i;
+            reportError(QStringLiteral("column '%1' of %2 holds a NUL character, which a .tsv "
+                                       "line cannot hold")
+                            .arg(columns[size_t(i)].name, m_tableName));
+            return false;
+        }
         if (lineEnds || ansi) {
             line = written.toByteArray();
             out.truncate(lineStart);
