@@ -128,6 +128,13 @@ void TestGetDataTypes::valuesWithoutTextEndTheMission_data() {
         << QByteArray("Odd") << QByteArray("ID,Shape") << noText.arg("Shape").arg(70);
     QTest::newRow("fixed type") << QByteArray("Odd") << QByteArray("Mark,ID")
                                 << noText.arg("Mark").arg(71);
+    QTest::newRow("calculated, unknown result type")
+        << QByteArray("Odd") << QByteArray("ID,Guess")
+        << "Error in ProcessGetData on Odd error=calculated column 'Guess' of table 'Odd' has "
+           "results of type 99, which cannot be turned into text";
+    QTest::newRow("calculated, damaged") << QByteArray("Odd") << QByteArray("ID,Broken")
+                                         << "Error in ProcessGetData on Odd error=a calculated "
+                                            "value of column 'Broken' in table 'Odd' is damaged";
     QTest::newRow("NUL character") << QByteArray("Notes") << QByteArray("ID,Body")
                                    << "Error in ProcessGetData on Notes error=column 'Body' of "
                                       "Notes holds a NUL character, which a .tsv line cannot hold";

@@ -173,8 +173,10 @@ bool writeVisits(const QString& path) {
     return db.write(path);
 }
 
-// Odd (ID, Seen, Shape, Mark): Shape (type 70) null in row 1, a value in row 2; Mark (71) in row
-// 2. Notes (ID, Seen, Body): a text with a NUL character in row 2. Seen: 1/1/2021, 1/2/2021.
+// Odd (ID, Seen, Shape, Mark, Guess, Broken), each null in row 1 with a value in row 2: Shape of
+// type 70, Mark of type 71, Guess calculated with results of type 99, Broken calculated with a
+// wrapper that claims more than it holds. Notes (ID, Seen, Body): a text with a NUL character in
+// row 2. Seen: 1/1/2021, 1/2/2021.
 bool writeOdd(const QString& path) {
     DB db(DB::Version::Ace2007);
     DB::Column variable = DB::column("Shape", 70);
@@ -183,10 +185,15 @@ bool writeOdd(const QString& path) {
     fixed.size = 4;
     const DB::Column id = DB::column("ID", DB::Long);
     const DB::Column seen = DB::column("Seen", DB::DateTime);
-    db.addTable(QStringLiteral("Odd"), {id, seen, variable, fixed},
-                {{DB::int32(1), dateTime(2021, 1, 1), std::nullopt, std::nullopt},
-                 {DB::int32(2), dateTime(2021, 1, 2), QByteArray("\x01\x02\x03"),
-                  QByteArray("\0\0\0\0", 4)}});
+    DB::Column guess = DB::calculated("Guess", DB::Text, "Eval(\"1\")");
+    guess.resultType = 99;
+    const DB::Column broken = DB::calculated("Broken", DB::Long, "[ID]+1");
+    db.addTable(
+        QStringLiteral("Odd"), {id, seen, variable, fixed, guess, broken},
+        {{DB::int32(1), dateTime(2021, 1, 1), std::nullopt, std::nullopt, std::nullopt,
+          std::nullopt},
+         {DB::int32(2), dateTime(2021, 1, 2), QByteArray("\x01\x02\x03"), QByteArray("\0\0\0\0", 4),
+          DB::wrapped(DB::text("1")), QByteArray(16, '\0') + DB::int32(9) + DB::int32(3)}});
     db.addTable(QStringLiteral("Notes"), {id, seen, DB::column("Body", DB::Text)},
                 {{DB::int32(1), dateTime(2021, 1, 1), DB::text("fine")},
                  {DB::int32(2), dateTime(2021, 1, 2), DB::ucs2(QString::fromUtf16(u"a\0b", 3))}});
