@@ -1,14 +1,13 @@
 #include "client/missions/mdbcondition.h"
 
 #include "client/foundation/datetext.h"
+#include "client/missions/mdbvalues.h"
 
 #include <QDateTime>
 
 namespace Mdb::Sql {
 
 namespace {
-
-constexpr qint64 ZeroDateJulianDay = 2415019; // 12/30/1899
 
 struct Token {
     enum class Kind { Name, Word, Number, Text, Date, Symbol, End, Bad };
@@ -267,7 +266,7 @@ private:
             if (!DateText::parseDateTime(m_token.text, &date))
                 return nullptr;
             value.kind = Literal::Kind::Date;
-            value.number = double(date.date().toJulianDay() - ZeroDateJulianDay) +
+            value.number = double(date.date().toJulianDay() - Stored::ZeroDateJulianDay) +
                            date.time().msecsSinceStartOfDay() / 86400000.0;
             break;
         }

@@ -14,8 +14,8 @@ namespace {
 
 using Sql::Node;
 
-constexpr qint64 SecondsPerDay = 86400;
-constexpr qint64 ZeroDateJulianDay = 2415019; // 12/30/1899
+using Stored::SecondsPerDay;
+using Stored::timeLine;
 constexpr quint32 Unset = 0xffffffffu;
 
 enum class ValueClass { Number, Text, None };
@@ -51,11 +51,6 @@ Truth truth(bool value) {
 // Dates compare to the second, as a table's rows are limited and ordered.
 qint64 timeLine(double days) {
     return std::llround(days * double(SecondsPerDay));
-}
-
-qint64 timeLine(const QDateTime& value) {
-    return (value.date().toJulianDay() - ZeroDateJulianDay) * SecondsPerDay +
-           value.time().msecsSinceStartOfDay() / 1000;
 }
 
 // -1, 0 or 1; nulls come first. Texts compare without regard to case, as the engine's do.

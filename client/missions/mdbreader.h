@@ -57,7 +57,7 @@ public:
     // Why reading stopped before the end (a damaged or truncated file); empty otherwise.
     QString error() const;
 
-    // Values of the current row. A yes/no column is never null.
+    // Values of the current row. A yes/no column is never null (a calculated one can be).
     bool isNull(int column) const;
     // Appends the value's text in UTF-8: text as stored, numbers in plain decimal form, dates
     // as M/d/yyyy with the time only when it is not midnight, yes/no as True or False; a

@@ -20,9 +20,9 @@ namespace Mdb {
 
 namespace {
 
-constexpr qint64 SecondsPerDay = 86400;
-// Julian day of 12/30/1899, day 0 of stored dates.
-constexpr qint64 ZeroDateJulianDay = 2415019;
+using Stored::SecondsPerDay;
+using Stored::timeLine;
+using Stored::ZeroDateJulianDay;
 
 // A stored date: days from 12/30/1899 (negative before it) with the time of day as the
 // fraction, which counts forward from midnight whatever the sign of the day.
@@ -51,11 +51,6 @@ bool decodeDate(double value, StoredDate* out) {
 // are compared to the second, the precision at which they are written.
 qint64 timeLine(const StoredDate& date) {
     return date.day * SecondsPerDay + date.seconds;
-}
-
-qint64 timeLine(const QDateTime& value) {
-    return (value.date().toJulianDay() - ZeroDateJulianDay) * SecondsPerDay +
-           value.time().msecsSinceStartOfDay() / 1000;
 }
 
 QDateTime toDateTime(const StoredDate& date) {
@@ -564,8 +559,8 @@ struct Table::Impl {
     }
 
     // Text of the database (Jet 3 code page or Jet 4 UCS-2, maybe compressed) as UTF-8. Jet 4
-    // text is decoded here: the library makes two characters of one beyond 16 bits, or none,
-    // depending on how it was built.
+    // text is decoded here: built with iconv, the library makes two "?" of a character beyond
+    // 16 bits, and one elsewhere.
     void appendDatabaseText(QByteArray& out, const char* data, size_t size) {
         if (size == 0 || appendPlainAscii(out, data, size))
             return;
@@ -592,11 +587,12 @@ struct Table::Impl {
 
     bool noText(int tableColumn) {
         const MdbColumn* col = column(tableColumn);
-        if (info[size_t(tableColumn)].calculated)
-            return fail(QStringLiteral("calculated column '%1' of table '%2' has results of type "
-                                       "%3, which cannot be turned into text")
-                            .arg(columnName(tableColumn), tableName(),
-                                 QString::fromUtf8(mdb_col_get_prop(col, "ResultType"))));
+        const char* resultType = mdb_col_get_prop(col, "ResultType");
+        if (info[size_t(tableColumn)].calculated && resultType)
+            return fail(
+                QStringLiteral("calculated column '%1' of table '%2' has results of type "
+                               "%3, which cannot be turned into text")
+                    .arg(columnName(tableColumn), tableName(), QString::fromUtf8(resultType)));
         return fail(QStringLiteral("column '%1' of table '%2' holds values of type %3, which "
                                    "cannot be turned into text")
                         .arg(columnName(tableColumn), tableName())

@@ -78,7 +78,7 @@ public:
     // Why reading stopped before the end; empty otherwise.
     QString error() const;
 
-    // Values of the row read last. A yes/no column is never null.
+    // Values of the row read last. A yes/no column is never null (a calculated one can be).
     bool isNull(int column) const;
     // Appends the value's text in UTF-8 (see Result::appendText); nothing for a null. A value
     // that is damaged or of a type that has no text appends nothing and sets error().

@@ -54,6 +54,11 @@ bool readDigits(const char*& p, const char* end, quint64* value) {
 
 } // namespace
 
+qint64 timeLine(const QDateTime& value) {
+    return (value.date().toJulianDay() - ZeroDateJulianDay) * SecondsPerDay +
+           value.time().msecsSinceStartOfDay() / 1000;
+}
+
 void appendJet4Text(QByteArray& out, const char* data, size_t size) {
     const auto* b = reinterpret_cast<const unsigned char*>(data);
     QVarLengthArray<char16_t, 256> units;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QDateTime>
 #include <QTime>
 #include <QtGlobal>
 
@@ -10,6 +11,12 @@
 // Stored forms of values that the reading library leaves to us: Jet 4 text, the wrapper of a
 // calculated column's values, scaled decimals and extended dates.
 namespace Mdb::Stored {
+
+// Stored dates count days from 12/30/1899, this Julian day, with the time as the fraction.
+constexpr qint64 ZeroDateJulianDay = 2415019;
+constexpr qint64 SecondsPerDay = 86400;
+// Seconds on one time line: dates compare to the second, the precision at which they are written.
+qint64 timeLine(const QDateTime& value);
 
 // Column types the library's list leaves out.
 constexpr int BigIntType = 0x13;       // 64-bit integer
