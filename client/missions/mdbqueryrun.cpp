@@ -546,8 +546,7 @@ private:
                 if (found == byKey.end())
                     continue;
                 for (const quint32 row : found->second) {
-                    grown.insert(grown.end(), m_combined.begin() + qsizetype(at),
-                                 m_combined.begin() + qsizetype(at + n));
+                    copyRow(at, &grown);
                     grown[grown.size() - n + size_t(next)] = row;
                 }
             }
@@ -568,7 +567,7 @@ private:
             for (const Node* condition : m_joinedConditions)
                 keep = keep && evaluate(*condition, combined) == Truth::True;
             if (keep)
-                kept.insert(kept.end(), combined, combined + n);
+                copyRow(at, &kept);
         }
         m_combined.swap(kept);
         return true;
@@ -592,8 +591,7 @@ private:
             for (size_t i = 0; i < giving.size(); ++i)
                 key[i] = m_combined[at + size_t(giving[i])];
             if (seen.insert(key).second)
-                kept.insert(kept.end(), m_combined.begin() + qsizetype(at),
-                            m_combined.begin() + qsizetype(at + n));
+                copyRow(at, &kept);
         }
         m_combined.swap(kept);
         return true;
@@ -628,10 +626,15 @@ private:
         std::vector<quint32> sorted;
         sorted.reserve(m_combined.size());
         for (const size_t at : order)
-            sorted.insert(sorted.end(), m_combined.begin() + qsizetype(at),
-                          m_combined.begin() + qsizetype(at + n));
+            copyRow(at, &sorted);
         m_combined.swap(sorted);
         return true;
+    }
+
+    // Appends the joined row that starts at `at` of m_combined.
+    void copyRow(size_t at, std::vector<quint32>* to) const {
+        const auto first = m_combined.begin() + qsizetype(at);
+        to->insert(to->end(), first, first + sourceCount());
     }
 
     bool place() {

@@ -21,6 +21,26 @@ const QByteArray Mission = "[Mission]\r\nType=getdata\r\nMDBName=pos.mdb\r\nTabl
                            "UseTargetStartDate=True\r\nStartDateFieldName=OrderDate\r\n"
                            "DataFields=OrderID\r\n";
 constexpr int LimitMs = 4000;
+
+// The pack waits on the FTP server as store12/night.zip; the session server hands it over on
+// the client's request, expects E31 and ends the session; the client is installed with its
+// worker.
+bool serveNight(const TempProgramFolder& folder, SessionServer& server, FtpServerFixture& ftp,
+                const QMap<QString, QByteArray>& pack) {
+    ftp.addUser("store", "secret");
+    ftp.makeFolder("store12");
+    ftp.writeFile("store12/night.zip", TestZip::make(pack));
+    return ftp.start() && server.listen() &&
+           server.setScript(
+               ClientProgram::scriptToUpdateQuestion("store", "secret", ftp.address(), "store12") +
+               "send E13\n"
+               "expect STORE12E30night\n"
+               "send E30night.zip\n"
+               "expect STORE12E31\n"
+               "send E09\n"
+               "closed\n") &&
+           ClientProgram::installClient(folder, server.port());
+}
 } // namespace
 
 class TestGetDataProgram : public QObject {
@@ -34,20 +54,7 @@ void TestGetDataProgram::hangingWorkerEndsAtTheLimitWithKeepAlives() {
     TempProgramFolder folder;
     SessionServer server;
     FtpServerFixture ftp;
-    ftp.addUser("store", "secret");
-    ftp.makeFolder("store12");
-    ftp.writeFile("store12/night.zip", TestZip::make({{"hang.ini", Mission}, {"hang.tsd", Tsd}}));
-    QVERIFY(ftp.start());
-    QVERIFY(server.listen());
-    QVERIFY(server.setScript(
-        ClientProgram::scriptToUpdateQuestion("store", "secret", ftp.address(), "store12") +
-        "send E13\n"
-        "expect STORE12E30night\n"
-        "send E30night.zip\n"
-        "expect STORE12E31\n"
-        "send E09\n"
-        "closed\n"));
-    QVERIFY(ClientProgram::installClient(folder, server.port()));
+    QVERIFY(serveNight(folder, server, ftp, {{"hang.ini", Mission}, {"hang.tsd", Tsd}}));
     // The stand-in worker, which says one line and then never another word.
     const QString worker = folder.file(Paths::executableName("svGetData"));
     QFile::remove(worker);
@@ -126,20 +133,7 @@ void TestGetDataProgram::storeDatabasesInANight() {
         {"odd.ini", mission("odd.accdb", "TableName=Odd\r\nDataFields=ID,Shape\r\n")}};
     for (const char* name : {"staff", "unpaid", "visits", "odd"})
         pack.insert(QString(name) + ".tsd", tsd);
-    ftp.addUser("store", "secret");
-    ftp.makeFolder("store12");
-    ftp.writeFile("store12/night.zip", TestZip::make(pack));
-    QVERIFY(ftp.start());
-    QVERIFY(server.listen());
-    QVERIFY(server.setScript(
-        ClientProgram::scriptToUpdateQuestion("store", "secret", ftp.address(), "store12") +
-        "send E13\n"
-        "expect STORE12E30night\n"
-        "send E30night.zip\n"
-        "expect STORE12E31\n"
-        "send E09\n"
-        "closed\n"));
-    QVERIFY(ClientProgram::installClient(folder, server.port()));
+    QVERIFY(serveNight(folder, server, ftp, pack));
     server.start();
     QProcess skyvane;
     QVERIFY(ClientProgram::startClient(skyvane, folder, {"night"}));
