@@ -1,0 +1,51 @@
+#include "client/foundation/instancelock.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+InstanceLock::InstanceLock(const QString& path) : m_path(path) {}
+
+InstanceLock::~InstanceLock() {
+    release();
+}
+
+InstanceLock::State InstanceLock::tryLock() {
+    if (isHeld())
+        return State::Held;
+    // Read-only is enough for flock(), so a lock file left by another account with fewer
+    // rights still serves. Created with the mode every file of the folder gets.
+    const int fd = ::open(QFile::encodeName(m_path).constData(),
+                          O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) {
+        m_error = QString::fromLocal8Bit(std::strerror(errno));
+        return State::Unavailable;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        m_error = QString::fromLocal8Bit(std::strerror(error));
+        return error == EWOULDBLOCK ? State::HeldElsewhere : State::Unavailable;
+    }
+    m_handle = fd;
+    return State::Held;
+}
+
+void InstanceLock::release() {
+    if (!isHeld())
+        return;
+    ::close(int(m_handle)); // closing the last descriptor drops the lock
+    m_handle = -1;
+}
+
+bool InstanceLock::isHeld() const {
+    return m_handle >= 0;
+}
+
+QString InstanceLock::errorString() const {
+    return m_error;
+}
