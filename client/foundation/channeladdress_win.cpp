@@ -12,7 +12,7 @@ ChannelAddress::~ChannelAddress() = default;
 QString ChannelAddress::forListening() {
     quint32 words[4];
     QRandomGenerator::system()->fillRange(words);
-    QByteArray secret(reinterpret_cast<const char*>(words), sizeof(words));
+    const QByteArray secret(reinterpret_cast<const char*>(words), sizeof(words));
     m_listening = m_programName + QLatin1Char('-') + QString::fromLatin1(secret.toHex());
     return m_listening;
 }

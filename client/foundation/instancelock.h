@@ -22,10 +22,8 @@ public:
     State tryLock();
     void release();
     bool isHeld() const;
-    QString errorString() const;
 
 private:
     QString m_path;
     qintptr m_handle = -1; // a file descriptor, or a Windows HANDLE
-    QString m_error;
 };

@@ -3,16 +3,9 @@
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
-
-InstanceLock::InstanceLock(const QString& path) : m_path(path) {}
-
-InstanceLock::~InstanceLock() {
-    release();
-}
 
 InstanceLock::State InstanceLock::tryLock() {
     if (isHeld())
@@ -21,14 +14,11 @@ InstanceLock::State InstanceLock::tryLock() {
     // rights still serves. Created with the mode every file of the folder gets.
     const int fd = ::open(QFile::encodeName(m_path).constData(),
                           O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0) {
-        m_error = QString::fromLocal8Bit(std::strerror(errno));
+    if (fd < 0)
         return State::Unavailable;
-    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         ::close(fd);
-        m_error = QString::fromLocal8Bit(std::strerror(error));
         return error == EWOULDBLOCK ? State::HeldElsewhere : State::Unavailable;
     }
     m_handle = fd;
@@ -40,12 +30,4 @@ void InstanceLock::release() {
         return;
     ::close(int(m_handle)); // closing the last descriptor drops the lock
     m_handle = -1;
-}
-
-bool InstanceLock::isHeld() const {
-    return m_handle >= 0;
-}
-
-QString InstanceLock::errorString() const {
-    return m_error;
 }

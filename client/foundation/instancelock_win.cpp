@@ -1,24 +1,12 @@
 #include "client/foundation/instancelock.h"
 
-#include <system_error>
-
 #include <windows.h>
 
 namespace {
 HANDLE asHandle(qintptr handle) {
     return reinterpret_cast<HANDLE>(handle);
 }
-
-QString systemText(DWORD error) {
-    return QString::fromLocal8Bit(std::system_category().message(int(error)).c_str());
-}
 } // namespace
-
-InstanceLock::InstanceLock(const QString& path) : m_path(path) {}
-
-InstanceLock::~InstanceLock() {
-    release();
-}
 
 InstanceLock::State InstanceLock::tryLock() {
     if (isHeld())
@@ -27,15 +15,12 @@ InstanceLock::State InstanceLock::tryLock() {
     HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(m_path.utf16()),
                               GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        m_error = systemText(GetLastError());
+    if (file == INVALID_HANDLE_VALUE)
         return State::Unavailable;
-    }
     OVERLAPPED at = {};
     if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
         const DWORD error = GetLastError();
         CloseHandle(file);
-        m_error = systemText(error);
         return error == ERROR_LOCK_VIOLATION ? State::HeldElsewhere : State::Unavailable;
     }
     m_handle = reinterpret_cast<qintptr>(file);
@@ -47,12 +32,4 @@ void InstanceLock::release() {
         return;
     CloseHandle(asHandle(m_handle)); // closing the handle drops the lock
     m_handle = -1;
-}
-
-bool InstanceLock::isHeld() const {
-    return m_handle != -1;
-}
-
-QString InstanceLock::errorString() const {
-    return m_error;
 }
