@@ -38,12 +38,12 @@ bool ReplacingFile::open() {
         return false;
     }
     m_pending = true;
-    // The finished file gets the permissions of the file it replaces, or those of a new file.
+    // The finished file gets the permissions of the file it replaces. A new one keeps those it
+    // was created with, as every new file of its folder (the umask, or the folder's default
+    // ACL: in a program folder shared by a group, writable by the whole group).
     const QFileInfo old(m_target);
-    m_file.setPermissions(old.exists() ? old.permissions()
-                                       : QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                             QFileDevice::ReadUser | QFileDevice::WriteUser |
-                                             QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    if (old.exists())
+        m_file.setPermissions(old.permissions());
     return true;
 }
 

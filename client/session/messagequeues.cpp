@@ -78,7 +78,10 @@ void MessageQueues::dispatchTick() {
         return;
     m_inBusy = true;
     const QString message = m_inQueue.head();
-    WriteDebugMessage(QStringLiteral("RECD ") + message, false);
+    // The FTP password reaches the debug logs masked, as the site password does.
+    const bool password = message.startsWith(QLatin1String("E21"));
+    WriteDebugMessage(QStringLiteral("RECD ") + (password ? QStringLiteral("E21****") : message),
+                      false);
     m_dispatch(message);
     m_inQueue.dequeue();
     m_inBusy = false;

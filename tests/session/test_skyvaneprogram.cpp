@@ -123,11 +123,14 @@ void TestSkyvaneProgram::wholeSession() {
              QStringList({"SEND STORE12E01****", "SEND STORE12E022.3.9018", "SEND STORE12E20",
                           "SEND STORE12E21", "SEND STORE12E22", "SEND STORE12E23",
                           "SEND STORE12E10", "SEND STORE12E30night"}));
-    // The site password stays off the debug logs; the server got it (the script expects it).
-    for (const char* log : {"debug.log", "debugSend.log"})
+    // The site and FTP passwords stay off the debug logs; the server got the site password
+    // (the script expects it).
+    for (const char* log : {"debug.log", "debugSend.log", "debugRecd.log"}) {
         QVERIFY(!folder.read(log).contains("secret"));
+        QVERIFY(!folder.read(log).contains("ftppass"));
+    }
     QCOMPARE(folder.logTexts("debugRecd.log"),
-             QStringList({"RECD E011", "RECD E02", "RECD E20ftpuser", "RECD E21ftppass",
+             QStringList({"RECD E011", "RECD E02", "RECD E20ftpuser", "RECD E21****",
                           "RECD E22127.0.0.1", "RECD E23store12", "RECD E13", "RECD E09"}));
 }
 
