@@ -5,6 +5,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <thread>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
 
 QByteArray readFile(const QString& path) {
@@ -23,6 +29,7 @@ class TestReplacingFile : public QObject {
 private slots:
     void commitReplacesKeepingPermissions();
     void withoutCommitNothingChanges();
+    void readOnlyOrHeldTargetIsReplaced();
 };
 
 void TestReplacingFile::commitReplacesKeepingPermissions() {
@@ -73,6 +80,61 @@ void TestReplacingFile::withoutCommitNothingChanges() {
     ReplacingFile nowhere(dir.filePath("missing/file.txt"));
     QVERIFY(!nowhere.open());
     QVERIFY(!nowhere.errorString().isEmpty());
+}
+
+namespace {
+bool replace(const QString& target, const QByteArray& content, QString* error) {
+    ReplacingFile file(target);
+    if (!file.open() || file.write(content.constData(), content.size()) != content.size()) {
+        *error = file.errorString();
+        return false;
+    }
+    const bool ok = file.commit();
+    *error = file.errorString();
+    return ok;
+}
+
+#ifdef Q_OS_WIN
+// Open as a scanner or an editor holds a file: others may read and write it, not delete it.
+HANDLE hold(const QString& path) {
+    return CreateFileW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(path).utf16()),
+                       GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+#endif
+} // namespace
+
+// Linux replaces both; Windows refuses to, unless the read-only attribute goes first and the
+// other program lets go meanwhile.
+void TestReplacingFile::readOnlyOrHeldTargetIsReplaced() {
+    QTemporaryDir dir;
+    const QString target = dir.filePath("skyvane.new");
+    QString error;
+    QVERIFY(replace(target, "old", &error));
+    QVERIFY(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::ReadUser));
+    QVERIFY2(replace(target, "new", &error), qPrintable(error));
+    QCOMPARE(readFile(target), QByteArray("new"));
+#ifdef Q_OS_WIN
+    QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    HANDLE held = hold(target);
+    QVERIFY(held != INVALID_HANDLE_VALUE);
+    std::thread letGo([held] {
+        Sleep(300);
+        CloseHandle(held);
+    });
+    const bool replaced = replace(target, "newer", &error);
+    letGo.join();
+    QVERIFY2(replaced, qPrintable(error));
+    QCOMPARE(readFile(target), QByteArray("newer"));
+
+    held = hold(target);
+    QVERIFY(held != INVALID_HANDLE_VALUE);
+    QVERIFY(!replace(target, "never", &error));
+    CloseHandle(held);
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(readFile(target), QByteArray("newer"));
+#endif
+    QCOMPARE(names(dir.path()), QStringList({"skyvane.new"}));
 }
 
 QTEST_GUILESS_MAIN(TestReplacingFile)

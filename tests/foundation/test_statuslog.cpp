@@ -2,11 +2,15 @@
 #include "client/foundation/cappedlog.h"
 #include "client/foundation/clock.h"
 #include "client/foundation/statuslog.h"
+#include "tests/support/filesizelimit.h"
 #include "tests/support/tempprogramfolder.h"
 
 #include <QDir>
 #include <QStringListModel>
 #include <QtTest>
+
+#include <cerrno>
+#include <cstring>
 
 class TestStatusLog : public QObject {
     Q_OBJECT
@@ -17,6 +21,7 @@ private slots:
     void eachStatusIsOneLineOfAnsiText();
     void listKeepsTheNewestLines();
     void unwritableLogIsReportedOnceAndRunGoesOn();
+    void fullDiskIsNamed();
     void debugLinesSplitAtEight();
     void shortDebugEntriesAreKeptWhole();
     void ftpDebugLine();
@@ -126,6 +131,22 @@ void TestStatusLog::unwritableLogIsReportedOnceAndRunGoesOn() {
     QVERIFY(QDir(folder.path()).rmdir("transact.log"));
     log.writeStatus("three");
     QCOMPARE(folder.logTexts("transact.log"), QStringList{"three"});
+}
+
+// A line that the disk cuts short says why, not "Unknown error".
+void TestStatusLog::fullDiskIsNamed() {
+    if (!FileSizeLimit::supported())
+        QSKIP("no file size limit to set here (it stands in for a full disk on Linux)");
+    TempProgramFolder folder;
+    folder.write("transact.log", QByteArray(4000, 'x'));
+    StatusLog log;
+    {
+        FileSizeLimit fullDisk(4010);
+        log.writeStatus("Creating MissionPackIn.Zip");
+    }
+    QCOMPARE(listOf(log).first(), "Cannot write transact.log: Cannot write " +
+                                      folder.file("transact.log") + ": " +
+                                      QString::fromLocal8Bit(std::strerror(EFBIG)));
 }
 
 void TestStatusLog::debugLinesSplitAtEight() {

@@ -45,6 +45,7 @@ private slots:
     void serverThatIsNotThereEndsTheRun();
     void otherConnectionKindsEndAtOnce();
     void withoutLogNoLogFile();
+    void leftoversOfACrashedRunGoAtStart();
     void junkFloodCostsAFewLines();
     void junkBetweenKeepAlivesCostsAFewLines();
 
@@ -289,6 +290,19 @@ bool TestVanelet::runFlood(const QList<SessionStep>& steps, qint64* peakKb, int 
     while (!m_server->isFinished() && !grace.hasExpired())
         QTest::qWait(20);
     return true;
+}
+
+// What a run killed while zipping left in the temporary folder goes when vanelet starts.
+void TestVanelet::leftoversOfACrashedRunGoAtStart() {
+    QVERIFY(QDir().mkpath(m_folder->file("temp/skyvane-1")));
+    m_folder->write("temp/skyvane-1.lock", "999999999\nskyvane\n\n");
+    m_folder->write("temp/skyvane-1/.deflate-a1b2c3.tmp", QByteArray(100000, 'x'));
+    m_folder->write("temp/skyvane-1/MissionPackIn.zip.d4e5f6", "half an archive");
+    QVERIFY(run({}, QString(registration) + "send E09\nclosed\n"));
+    QVERIFY2(m_server->succeeded(), qPrintable(m_serverError));
+    QCOMPARE(QDir(m_folder->file("temp"))
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
 }
 
 void TestVanelet::junkFloodCostsAFewLines() {
