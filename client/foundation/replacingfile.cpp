@@ -26,9 +26,9 @@ bool ReplacingFile::open() {
     m_error.clear();
     cancelWriting();
     // A name of our own rather than QTemporaryFile's: that one keeps its file open after
-    // close(), and Windows cannot rename an open file.
-    // In the run's temporary folder when the target is in the program folder, so that what a
-    // crash leaves is cleared at the next start; unbuffered, so that a full disk is named.
+    // close(), and Windows cannot rename an open file. In the run's temporary folder for a
+    // target in the program folder, so that what a crash leaves goes at the next start;
+    // unbuffered, so that a full disk is named (writeFully).
     const QString stem =
         QDir(TempFolder::forTarget(m_target)).filePath(QFileInfo(m_target).fileName());
     for (int attempt = 0; attempt < 16; ++attempt) {

@@ -3,9 +3,9 @@
 #include <QFile>
 #include <QString>
 
-// A file written under a temporary name (in the run's temporary folder, or beside its target
-// outside the program folder) and put in its place by commit(),
-// which replaces an existing file in one step: readers see the old file or the whole new one.
+// A file written under a temporary name (in the run's temporary folder, TempFolder::forTarget)
+// and put in its place by commit(), which replaces an existing file in one step (replaceFile):
+// readers see the old file or the whole new one.
 // Unlike QSaveFile it does not wait for the data to reach the disk before the rename; that wait
 // cost downloads and unpacking as long as the writing itself, and the files written here (a
 // download, an unpacked entry) are fetched again after a power cut like everything else.

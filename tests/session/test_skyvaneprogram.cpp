@@ -1,5 +1,4 @@
 #include "client/foundation/paths.h"
-#include "client/foundation/sanitizers.h"
 #include "tests/support/hostsystem.h"
 #include "tests/support/junkflood.h"
 #include "tests/support/tempprogramfolder.h"
@@ -205,11 +204,9 @@ void TestSkyvaneProgram::junkFloodCostsNeitherMemoryNorLog() {
     QCOMPARE(log.last(), QString("Skyvane Terminated"));
 
     QVERIFY(peakKb > 0);
-#if SKYVANE_ADDRESS_SANITIZER
-    QSKIP("the memory bound: AddressSanitizer's shadow and quarantine cost more than the bound");
-#endif
-    if (HostSystem::underWine())
-        QSKIP("the memory bound: under wine the working set holds wine's own libraries too");
+    const QString skip = HostSystem::memoryBoundSkipReason();
+    if (!skip.isEmpty())
+        QSKIP(qPrintable(skip));
     QVERIFY2(peakKb < 100 * 1024, qPrintable(QString::number(peakKb)));
 }
 
