@@ -1,4 +1,3 @@
-#include "client/foundation/replacingfile.h"
 #include "client/foundation/tempfolder.h"
 #include "tests/support/tempprogramfolder.h"
 
@@ -19,7 +18,6 @@ class TestTempFolder : public QObject {
     Q_OBJECT
 private slots:
     void endedRunsAreClearedHeldOnesKept();
-    void filesOfTheProgramFolderAreWrittenInTheRunFolder();
 };
 
 // What runs that ended left (a crash: its lock names a process that is gone; a folder whose
@@ -36,30 +34,9 @@ void TestTempFolder::endedRunsAreClearedHeldOnesKept() {
     QLockFile held(temp + "/vanelet-3.lock");
     QVERIFY(held.tryLock(0));
 
-    const QString own = TempFolder::path();
-    QCOMPARE(QFileInfo(own).absolutePath(), QFileInfo(temp).absoluteFilePath());
-    folder.write("temp/" + QFileInfo(own).fileName() + "/x.part", "mine");
     TempFolder::clearLeftovers();
-    const QString ownName = QFileInfo(own).fileName();
-    QCOMPARE(entries(temp),
-             QStringList({ownName, ownName + ".lock", "vanelet-3", "vanelet-3.lock"}));
-    QCOMPARE(entries(temp + "/vanelet-3"), QStringList({"pack.zip.0a1b2c.part"}));
-
-    TempFolder::release();
     QCOMPARE(entries(temp), QStringList({"vanelet-3", "vanelet-3.lock"}));
-}
-
-void TestTempFolder::filesOfTheProgramFolderAreWrittenInTheRunFolder() {
-    TempProgramFolder folder;
-    QVERIFY(QDir(folder.path()).mkdir("MissionData"));
-    ReplacingFile inside(folder.file("MissionData/orders.tsv"));
-    QVERIFY(inside.open());
-    QCOMPARE(QFileInfo(inside.temporaryName()).absolutePath(),
-             QFileInfo(TempFolder::path()).absoluteFilePath());
-    QTemporaryDir elsewhere;
-    ReplacingFile outside(elsewhere.filePath("prices.txt"));
-    QVERIFY(outside.open());
-    QCOMPARE(QFileInfo(outside.temporaryName()).absolutePath(), QDir(elsewhere.path()).path());
+    QCOMPARE(entries(temp + "/vanelet-3"), QStringList({"pack.zip.0a1b2c.part"}));
 }
 
 QTEST_GUILESS_MAIN(TestTempFolder)

@@ -582,27 +582,18 @@ void TestZipComponent::fileChangingWhilePackedFailsThePacking() {
     QVERIFY(!QFile::exists(dir.filePath("p.zip")));
 }
 
-// A write the disk cuts short names its cause, for the spool of packing and for unpacking.
+// A write the disk cuts short names its cause (the files being unpacked: test_getdataworker).
 void TestZipComponent::fullDiskIsNamed() {
     if (!FileSizeLimit::supported())
         QSKIP("no file size limit to set here (it stands in for a full disk on Linux)");
     QTemporaryDir dir;
     writeFile(dir.filePath("src/blob.bin"), noise(3000000, 4));
     ZipComponent zip;
-    QCOMPARE(zipFolder(zip, dir.filePath("stored.zip"), dir.filePath("src"), "*.*"), qint16(0));
-    const QString fileTooLarge = QString::fromLocal8Bit(std::strerror(EFBIG));
-    {
-        FileSizeLimit limit(1000000);
-        qint16 result = zipFolder(zip, dir.filePath("p.zip"), dir.filePath("src"), "*.*");
-        QCOMPARE(result, qint16(ZipComponent::CannotWriteFile));
-        QVERIFY2(zip.errorDescription(0, result).endsWith(fileTooLarge),
-                 qPrintable(zip.errorDescription(0, result)));
-        result = unpackArchive(zip, dir.filePath("stored.zip"), dir.filePath("out"), "*.*");
-        QCOMPARE(result, qint16(ZipComponent::CannotWriteFile));
-        QVERIFY2(zip.errorDescription(0, result).endsWith(fileTooLarge),
-                 qPrintable(zip.errorDescription(0, result)));
-    }
-    QCOMPARE(tree(dir.filePath("out")), QStringList());
+    FileSizeLimit fullDisk(1000000);
+    const qint16 result = zipFolder(zip, dir.filePath("p.zip"), dir.filePath("src"), "*.*");
+    QCOMPARE(result, qint16(ZipComponent::CannotWriteFile));
+    QVERIFY2(zip.errorDescription(0, result).endsWith(QString::fromLocal8Bit(std::strerror(EFBIG))),
+             qPrintable(zip.errorDescription(0, result)));
 }
 
 // Archives and unpacked files of the program folder are written in the run's folder: a crash
