@@ -128,6 +128,7 @@ bool ProcessMissions(TransferHost& host, const QStringList& missionNames,
     const QString folder = host.programFolder();
     const QString missionData = MissionFiles::missionDataFolder(folder);
     const TransferHost::Variant variant = host.variant();
+    QStringList leaveOut;
 
     for (const QString& name : missionNames) {
         if (variant.pumpBeforeMission)
@@ -144,8 +145,8 @@ bool ProcessMissions(TransferHost& host, const QStringList& missionNames,
                                                           QString(), MissionFiles::TypeBufferSize)
                                  .toLower();
         if (type == QLatin1String("getdata")) {
-            if (runGetData)
-                runGetData(missionPath);
+            if (runGetData && !runGetData(missionPath))
+                leaveOut << MissionFiles::companion(missionPath, QStringLiteral(".tsv"));
         } else if (type == QLatin1String("getfile") || type == QLatin1String("sendfile")) {
             ProcessGetSendFile(host, missionPath);
         }
@@ -164,6 +165,7 @@ bool ProcessMissions(TransferHost& host, const QStringList& missionNames,
     zip.setLevel(9);
     zip.setMethod(8);
     zip.setZipFlagB(true);
+    zip.setLeaveOut(leaveOut);
     host.writeStatus(QStringLiteral("Creating MissionPackIn.Zip"));
     const qint16 code = zip.zip();
     if (code != 0) {

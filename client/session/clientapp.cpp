@@ -6,6 +6,7 @@
 #include "client/foundation/settings.h"
 #include "client/foundation/singleinstance.h"
 #include "client/foundation/statuslog.h"
+#include "client/foundation/tempfolder.h"
 #include "client/foundation/version.h"
 #include "client/session/clientstate.h"
 #include "client/session/frmmain.h"
@@ -71,6 +72,7 @@ bool ClientApp::startClient(bool restart) {
         connect(m_instance, &SingleInstance::activationRequested, this,
                 &ClientApp::bringMainWindowForward);
     }
+    TempFolder::clearLeftovers();
 
     QStringList settingsProblems;
     LoadSettings(Paths::inProgramFolder(QStringLiteral("skyvane.ini")), &clientSettings(),

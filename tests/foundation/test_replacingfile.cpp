@@ -5,7 +5,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#ifndef Q_OS_WIN
+#include <thread>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #endif
 
@@ -27,6 +31,7 @@ class TestReplacingFile : public QObject {
 private slots:
     void commitReplacesKeepingPermissions();
     void withoutCommitNothingChanges();
+    void readOnlyOrHeldTargetIsReplaced();
 };
 
 void TestReplacingFile::commitReplacesKeepingPermissions() {
@@ -86,6 +91,50 @@ void TestReplacingFile::withoutCommitNothingChanges() {
     ReplacingFile nowhere(dir.filePath("missing/file.txt"));
     QVERIFY(!nowhere.open());
     QVERIFY(!nowhere.errorString().isEmpty());
+}
+
+namespace {
+bool replace(const QString& target, const QByteArray& content, QString* error) {
+    ReplacingFile file(target);
+    const bool ok =
+        file.open() && file.write(content.constData(), content.size()) >= 0 && file.commit();
+    *error = file.errorString();
+    return ok;
+}
+} // namespace
+
+// Linux replaces both; Windows refuses to, unless the read-only attribute goes first and the
+// other program lets go meanwhile.
+void TestReplacingFile::readOnlyOrHeldTargetIsReplaced() {
+    QTemporaryDir dir;
+    const QString target = dir.filePath("skyvane.new");
+    QString error;
+    QVERIFY(replace(target, "old", &error));
+    QVERIFY(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::ReadUser));
+    QVERIFY2(replace(target, "new", &error), qPrintable(error));
+    QCOMPARE(readFile(target), QByteArray("new"));
+#ifdef Q_OS_WIN
+    // Held as a scanner holds a file: others may read and write it, not delete it.
+    const auto hold = [&] {
+        return CreateFileW(reinterpret_cast<const wchar_t*>(target.utf16()), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    };
+    QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    HANDLE held = hold();
+    std::thread letGo([held] {
+        Sleep(300);
+        CloseHandle(held);
+    });
+    const bool replaced = replace(target, "newer", &error);
+    letGo.join();
+    QVERIFY2(replaced, qPrintable(error));
+    held = hold();
+    QVERIFY(!replace(target, "never", &error));
+    CloseHandle(held);
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(readFile(target), QByteArray("newer"));
+#endif
+    QCOMPARE(names(dir.path()), QStringList({"skyvane.new"}));
 }
 
 QTEST_GUILESS_MAIN(TestReplacingFile)

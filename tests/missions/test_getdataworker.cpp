@@ -2,6 +2,7 @@
 #include "client/foundation/statuswriter.h"
 #include "client/missions/getdataworker.h"
 #include "tests/support/damageddatabase.h"
+#include "tests/support/filesizelimit.h"
 #include "tests/support/hostsystem.h"
 #include "tests/support/recordingstatus.h"
 #include "tests/support/storedatabases.h"
@@ -11,6 +12,9 @@
 #include <QDir>
 #include <QThread>
 #include <QtTest>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -71,6 +75,8 @@ private slots:
     void cancelStopsTheWorker();
     void missingWorker();
     void storeDatabasesThroughTheWorker();
+    void dataFileThatCannotBeRemovedIsNotSent();
+    void fullDiskWithTheDataFileHeldLeavesNothingToSend();
 };
 
 void TestGetDataWorker::damagedCopiesEndTheMissionOnly_data() {
@@ -285,6 +291,63 @@ void TestGetDataWorker::storeDatabasesThroughTheWorker() {
                      "values of type 70, which cannot be turned into text"));
     QVERIFY(!m.tsvExists());
     QCOMPARE(m.tsd(), Tsd);
+}
+
+// A .tsv from before that cannot be removed (a folder of that name stands in for a file
+// another program holds open) would go back as this mission's rows: the mission says so and
+// does not run, and the return pack leaves the file out.
+void TestGetDataWorker::dataFileThatCannotBeRemovedIsNotSent() {
+    Mission m;
+    QVERIFY(QDir().mkpath(m.folder.file(QStringLiteral("MissionData/m.tsv/held"))));
+    GetDataWorker worker(TestData::program(QStringLiteral("fake_svGetData")), quickLimits(1000));
+    m.write(QStringLiteral("unused.mdb"), "Crash");
+    QVERIFY(!worker.run(m.path(), m.status, [] { QThread::msleep(10); }));
+    QCOMPARE(m.status.lines.size(), 2);
+    QVERIFY2(m.status.lines[1].startsWith("Error in ProcessGetData on Crash error=cannot delete " +
+                                          m.folder.file("MissionData/m.tsv")) &&
+                 m.status.lines[1].endsWith("; it is not sent"),
+             qPrintable(m.status.lines[1]));
+    QVERIFY(!QFile::exists(m.folder.file(QStringLiteral("worker.started"))));
+}
+
+// The night: MissionData's disk full (a file size limit the worker inherits) while
+// the data file is held open (it cannot be removed). The worker, installed in the program
+// folder, names the cause, and nothing of the partial file lies in MissionData.
+void TestGetDataWorker::fullDiskWithTheDataFileHeldLeavesNothingToSend() {
+#ifndef Q_OS_LINUX
+    QSKIP("the held file is an LD_PRELOAD stand-in, Linux only (Windows: see test_replacingfile)");
+#else
+    Mission m;
+    const QString program = m.folder.file(QStringLiteral("svGetData"));
+    QVERIFY(QFile::copy(TestData::program(QStringLiteral("svGetData")), program));
+    m.write(TestData::dataFile(QStringLiteral("nwind.mdb")), "Orders");
+    const QByteArray asanOptions = qgetenv("ASAN_OPTIONS");
+    qputenv("LD_PRELOAD", QFile::encodeName(TestData::binDir() + "/unremovable_preload.so"));
+    qputenv("SKYVANE_TEST_UNREMOVABLE", "m.tsv");
+    // The stand-in comes before the sanitizer's runtime in the worker.
+    qputenv("ASAN_OPTIONS", asanOptions + ":verify_asan_link_order=0");
+    {
+        FileSizeLimit fullDisk(8192);
+        GetDataWorker worker(program, quickLimits(60000));
+        QVERIFY(worker.run(m.path(), m.status, [] { QThread::msleep(10); }));
+    }
+    qunsetenv("LD_PRELOAD");
+    qunsetenv("SKYVANE_TEST_UNREMOVABLE");
+    qputenv("ASAN_OPTIONS", asanOptions);
+
+    const QString prefix = "Error in ProcessGetData on Orders error=";
+    QCOMPARE(m.status.lines.size(), 3);
+    QCOMPARE(m.status.lines[1], prefix + "cannot write " + m.folder.file("MissionData/m.tsv") +
+                                    ": " + QString::fromLocal8Bit(std::strerror(EFBIG)));
+    QVERIFY2(m.status.lines[2].startsWith(prefix + "cannot remove the unfinished " +
+                                          m.folder.file("temp")) &&
+                 m.status.lines[2].endsWith("; it is not sent and goes at the next start"),
+             qPrintable(m.status.lines[2]));
+    QCOMPARE(QDir(m.folder.file(QStringLiteral("MissionData")))
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList({"m.ini", "m.tsd"}));
+    QCOMPARE(m.tsd(), Tsd);
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestGetDataWorker)
