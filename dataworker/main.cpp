@@ -2,6 +2,7 @@
 // mission file as its argument, and reads its frames (client/missions/workerprotocol.h) from
 // standard output. Everything that touches the database file runs here, so that a damaged file
 // that makes the reading library loop, eat memory or crash costs that one mission only.
+#include "client/foundation/tempfolder.h"
 #include "client/missions/getdata.h"
 #include "client/missions/workerprotocol.h"
 #include "dataworker/framesout.h"
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
     if (std::getchar() != 'g')
         return 2;
 
+    TempFolder::clearLeftovers();
     WorkerChannel out;
     const GetDataRange range =
         ExtractGetData(args.at(1), out, systemClock(), [&out] { out.progress(); });

@@ -12,6 +12,8 @@ clsConnection::clsConnection(const QString& host, qint32 port, const QString& si
     : QObject(parent), m_ClientSocket(new QTcpSocket(this)), m_host(host), m_port(port),
       m_siteId(siteId), m_sitePassword(sitePassword), m_status(status),
       m_lineBoundSeconds(LineBound::DefaultSeconds) {
+    // A burst of any size then waits in the system's buffers, not in the client's memory.
+    m_ClientSocket->setReadBufferSize(Wire::ReadChunkBytes);
     connect(m_ClientSocket, &QTcpSocket::connected, this, &clsConnection::onConnected);
     connect(m_ClientSocket, &QTcpSocket::readyRead, this, &clsConnection::onReadyRead);
     connect(m_ClientSocket, &QTcpSocket::disconnected, this, &clsConnection::onClosed);
@@ -83,7 +85,7 @@ void clsConnection::onReadyRead() {
     // A long mission run inside a dispatch lets events run, and the socket does not signal
     // again for what it buffered meanwhile: keep reading until nothing is left.
     while (m_connected && m_ClientSocket->bytesAvailable() > 0) {
-        const QStringList messages = m_framer.feed(m_ClientSocket->readAll());
+        const QStringList messages = m_framer.feed(m_ClientSocket->read(Wire::ReadChunkBytes));
         for (const QString& problem : m_framer.takeProblems())
             m_status.writeStatus(problem);
         for (const QString& message : messages) {

@@ -13,7 +13,7 @@ HeadlessSession::HeadlessSession(clsConnection& connection, TransferHost& host,
     : m_connection(connection), m_host(host), m_siteId(siteId), m_sessionName(sessionName) {}
 
 void HeadlessSession::finish() {
-    const QString summary = m_unknown.endBurst();
+    const QString summary = m_unknown.end();
     if (!summary.isEmpty())
         m_host.writeStatus(summary);
 }
@@ -33,16 +33,14 @@ void HeadlessSession::DispatchCommand(const QString& message) {
     const QString code = message.left(3);
     const QString arg = message.mid(3);
     // A stream of junk costs a few lines and answers, not one for every message.
-    QString summary;
-    bool report = true;
-    if (UnknownCommands::isKnown(code))
-        summary = m_unknown.endBurst();
-    else
-        report = m_unknown.admit(&summary);
-    if (!summary.isEmpty())
-        m_host.writeStatus(summary);
-    if (!report)
-        return;
+    if (!UnknownCommands::isKnown(code)) {
+        QString summary;
+        const bool report = m_unknown.admit(&summary);
+        if (!summary.isEmpty())
+            m_host.writeStatus(summary);
+        if (!report)
+            return;
+    }
     FtpAccount& account = ftpAccount();
 
     if (code == QLatin1String("E00")) {

@@ -1,5 +1,6 @@
 #include "client/foundation/clock.h"
 #include "client/foundation/paths.h"
+#include "client/foundation/tempfolder.h"
 #include "headless/clsconnection.h"
 #include "headless/commandline.h"
 #include "headless/headlesshost.h"
@@ -17,6 +18,7 @@ static void StartHeadless() {
     const HeadlessOptions options =
         parseHeadlessCommandLine(joinArguments(QCoreApplication::arguments().mid(1)));
     const QString folder = Paths::programFolder();
+    TempFolder::clearLeftovers();
     VaneletLog log(folder, options.logEnabled, systemClock());
     HeadlessHost host(folder, log);
 

@@ -98,9 +98,9 @@ QString ExecutableSwap::putBack(bool newInPlace, bool hadClient) {
 }
 
 bool ExecutableSwap::clientStillRunning() {
-    // The client holds its single-instance channel for as long as it runs. Where a running
-    // executable can be renamed, this is the only sign that it has not ended yet.
-    return SingleInstance(QString::fromLatin1(ClientInstanceName), m_folder).isAnswering(1000);
+    // The client holds the program folder's instance lock for as long as it runs, hung or not.
+    // Where a running executable can be renamed, this is the only sign that it has not ended.
+    return SingleInstance(QString::fromLatin1(ClientInstanceName), m_folder).isRunning();
 }
 
 bool ExecutableSwap::moveFile(const QString& from, const QString& to, bool replace,

@@ -58,8 +58,9 @@ char* putTwoDigits(char* to, int value) {
     return to;
 }
 
-// The 12-hour clock: "9:05:07 AM", or "9:05 AM" without the seconds.
-char* putClock(char* to, const QTime& time, bool withSeconds) {
+// The 12-hour clock: "9:05:07 AM", or "9:05 AM" without the seconds; with a fraction of the
+// second (ten-millionths, above 0) "9:05:07.1234567 AM".
+char* putClock(char* to, const QTime& time, bool withSeconds, int fraction = 0) {
     const int hour = time.hour();
     to = putNumber(to, hour % 12 == 0 ? 12 : hour % 12);
     *to++ = ':';
@@ -67,6 +68,11 @@ char* putClock(char* to, const QTime& time, bool withSeconds) {
     if (withSeconds) {
         *to++ = ':';
         to = putTwoDigits(to, time.second());
+    }
+    if (fraction > 0) {
+        *to++ = '.';
+        for (int unit = 1000000; unit > 0; unit /= 10)
+            *to++ = char('0' + fraction / unit % 10);
     }
     std::memcpy(to, hour < 12 ? " AM" : " PM", 3);
     return to + 3;
@@ -131,6 +137,23 @@ void appendDateValue(QByteArray& out, const QDate& date, const QTime& time) {
         if (withDate)
             *to++ = ' ';
         to = putClock(to, time, true);
+    }
+    out.append(text, to - text);
+}
+
+void appendExtendedDateValue(QByteArray& out, const QDate& date, const QTime& time,
+                             int tenMillionths) {
+    char text[56];
+    int year = 0, month = 0, day = 0;
+    date.getDate(&year, &month, &day);
+    char* to = putNumber(text, month);
+    *to++ = '/';
+    to = putNumber(to, day);
+    *to++ = '/';
+    to = putNumber(to, year);
+    if (time.msecsSinceStartOfDay() != 0 || tenMillionths > 0) {
+        *to++ = ' ';
+        to = putClock(to, time, true, tenMillionths);
     }
     out.append(text, to - text);
 }

@@ -21,6 +21,12 @@ QString dateValue(const QDateTime& value);
 // The same text as dateValue, appended in ASCII to out: for bulk output (.tsv rows), where building
 // a QDateTime and a QString for every value would cost more than the row itself.
 void appendDateValue(QByteArray& out, const QDate& date, const QTime& time);
+// A value of the extended date and time type, appended in ASCII: the short date, plus
+// " h:mm:ss AM" when the time is not midnight, the seconds followed by the seven digits of their
+// fraction (ten-millionths) when it is not zero: 6/17/2020 12:45:00.1250000 PM. The date is always
+// written: the type counts from 1/1/1, it has no zero date.
+void appendExtendedDateValue(QByteArray& out, const QDate& date, const QTime& time,
+                             int tenMillionths);
 // 10:15 PM - the launcher's "h:nn AMPM" form.
 QString hourMinute(const QTime& time);
 

@@ -3,6 +3,7 @@
 #include "client/foundation/ansitext.h"
 #include "client/foundation/clock.h"
 #include "client/foundation/datetext.h"
+#include "client/foundation/fullwrite.h"
 
 #include <QFile>
 
@@ -31,13 +32,14 @@ QString visibleLine(const QString& text) {
 
 bool appendPlainLine(const QString& path, const QString& text, QString* error) {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    // Unbuffered: a line that a full disk cuts short is named as such (writeFully).
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
         if (error)
             *error = QStringLiteral("Cannot open %1: %2").arg(path, file.errorString());
         return false;
     }
     const QByteArray line = AnsiText::encode(visibleLine(text)) + "\r\n";
-    if (file.write(line) != line.size() || !file.flush()) {
+    if (!writeFully(file, line.constData(), line.size())) {
         if (error)
             *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
         return false;

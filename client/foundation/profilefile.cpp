@@ -1,6 +1,7 @@
 #include "client/foundation/profilefile.h"
 
 #include "client/foundation/ansitext.h"
+#include "client/foundation/fullwrite.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -170,7 +171,8 @@ bool writeString(const QString& path, const QString& section, const QString& key
         data += lines[i] + ends[i];
 
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(data) != data.size() || !out.commit()) {
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+        !writeFully(out, data.constData(), data.size()) || !out.commit()) {
         if (error)
             *error = QStringLiteral("Cannot write %1: %2").arg(path, out.errorString());
         return false;

@@ -1,10 +1,12 @@
 #include "client/foundation/replacingfile.h"
 
+#include "client/foundation/filereplace.h"
+#include "client/foundation/fullwrite.h"
+#include "client/foundation/tempfolder.h"
+
+#include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
-
-#include <filesystem>
-#include <system_error>
 
 ReplacingFile::ReplacingFile(const QString& target) : m_target(target) {}
 
@@ -24,11 +26,15 @@ bool ReplacingFile::open() {
     m_error.clear();
     cancelWriting();
     // A name of our own rather than QTemporaryFile's: that one keeps its file open after
-    // close(), and Windows cannot rename an open file.
+    // close(), and Windows cannot rename an open file. In the run's temporary folder for a
+    // target in the program folder, so that what a crash leaves goes at the next start;
+    // unbuffered, so that a full disk is named (writeFully).
+    const QString stem =
+        QDir(TempFolder::forTarget(m_target)).filePath(QFileInfo(m_target).fileName());
     for (int attempt = 0; attempt < 16; ++attempt) {
         const quint32 tag = QRandomGenerator::global()->generate() & 0xffffff;
-        m_file.setFileName(m_target + QStringLiteral(".%1.part").arg(tag, 6, 16, QLatin1Char('0')));
-        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        m_file.setFileName(stem + QStringLiteral(".%1.part").arg(tag, 6, 16, QLatin1Char('0')));
+        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
             break;
         if (!QFileInfo::exists(m_file.fileName()))
             break; // not a name in use: the folder is missing or not writable
@@ -38,17 +44,17 @@ bool ReplacingFile::open() {
         return false;
     }
     m_pending = true;
-    // The finished file gets the permissions of the file it replaces, or those of a new file.
+    // The finished file gets the permissions of the file it replaces. A new one keeps those it
+    // was created with, as every new file of its folder (the umask, or the folder's default
+    // ACL: in a program folder shared by a group, writable by the whole group).
     const QFileInfo old(m_target);
-    m_file.setPermissions(old.exists() ? old.permissions()
-                                       : QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                             QFileDevice::ReadUser | QFileDevice::WriteUser |
-                                             QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    if (old.exists())
+        m_file.setPermissions(old.permissions());
     return true;
 }
 
 qint64 ReplacingFile::write(const char* data, qint64 size) {
-    return m_file.write(data, size);
+    return writeFully(m_file, data, size) ? size : -1;
 }
 
 QFileDevice& ReplacingFile::device() {
@@ -67,12 +73,9 @@ bool ReplacingFile::commit() {
         cancelWriting();
         return false;
     }
-    // rename(2) on POSIX, MoveFileEx with MOVEFILE_REPLACE_EXISTING on Windows.
-    std::error_code error;
-    std::filesystem::rename(QFileInfo(m_file.fileName()).filesystemAbsoluteFilePath(),
-                            QFileInfo(m_target).filesystemAbsoluteFilePath(), error);
-    if (error) {
-        m_error = QString::fromLocal8Bit(error.message().c_str());
+    QString error;
+    if (!replaceFile(m_file.fileName(), m_target, &error)) {
+        m_error = error;
         cancelWriting();
         return false;
     }
@@ -87,6 +90,10 @@ void ReplacingFile::cancelWriting() {
     m_file.close();
     m_file.remove();
     m_pending = false;
+}
+
+QString ReplacingFile::temporaryName() const {
+    return m_file.fileName();
 }
 
 QString ReplacingFile::errorString() const {

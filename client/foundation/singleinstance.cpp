@@ -1,44 +1,77 @@
 #include "client/foundation/singleinstance.h"
 
-#include <QCryptographicHash>
+#include "client/foundation/paths.h"
+
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
+#include <QThread>
 
 namespace {
 const QByteArray activateRequest = "activate\n";
+
+// A copy that holds the lock but listens a moment later: worth another try.
+bool notListeningYet(QLocalSocket::LocalSocketError error) {
+    return error == QLocalSocket::ServerNotFoundError ||
+           error == QLocalSocket::ConnectionRefusedError;
 }
+} // namespace
 
 SingleInstance::SingleInstance(const QString& programName, const QString& programFolder,
                                QObject* parent)
-    : QObject(parent) {
-    QString folder = QDir::cleanPath(QDir::fromNativeSeparators(programFolder));
-#ifdef Q_OS_WIN
-    folder = folder.toLower();
-#endif
-    const QByteArray hash =
-        QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    m_channel = programName + QLatin1Char('-') + QString::fromLatin1(hash);
+    : QObject(parent), m_lock(Paths::join(programFolder, programName + QStringLiteral(".lock"))),
+      m_address(Paths::join(programFolder, programName + QStringLiteral(".channel")), programName) {
 }
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance() {
+    // The server removes its socket through the address, which needs the folder still open.
+    delete m_server;
+}
 
-QString SingleInstance::channelName() const {
-    return m_channel;
+bool SingleInstance::takeLock() {
+    return m_lock.tryLock() != InstanceLock::State::HeldElsewhere;
+}
+
+bool SingleInstance::listen() {
+    if (m_server)
+        return true;
+    if (!m_lock.isHeld())
+        return false;
+    // Only the holder of the lock gets here: a socket still there was left by a copy that
+    // ended without removing it.
+    const QString address = m_address.forListening();
+    QLocalServer::removeServer(address);
+    auto* server = new QLocalServer(this);
+    if (!server->listen(address) || !m_address.publish()) {
+        delete server;
+        return false;
+    }
+    m_server = server;
+    connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
+    return true;
 }
 
 bool SingleInstance::activatePrevious(int timeoutMs) {
-    QLocalSocket socket;
-    socket.connectToServer(m_channel);
-    if (!socket.waitForConnected(timeoutMs))
-        return false;
-    // Someone holds the channel, so an earlier instance runs. It may be busy and answer late:
-    // wait, within the bound, until it has taken the request. On Windows the channel is a pipe
-    // without a buffer, so a request still unread when this instance ends would be lost there.
-    // Past the bound this instance ends all the same.
     const QDeadlineTimer deadline(timeoutMs);
+    QLocalSocket socket;
+    for (;;) {
+        const QString address = m_address.forConnecting();
+        if (!address.isEmpty()) {
+            socket.connectToServer(address);
+            if (socket.waitForConnected(int(deadline.remainingTime())))
+                break;
+            const QLocalSocket::LocalSocketError error = socket.error();
+            socket.abort();
+            if (!notListeningYet(error))
+                return false;
+        }
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(50);
+    }
+    // The running copy may be busy and answer late: wait, within the bound, until it has taken
+    // the request. On Windows the channel is a pipe without a buffer, so a request still unread
+    // when this copy ends would be lost there. Past the bound this copy ends all the same.
     socket.write(activateRequest);
     if (socket.waitForBytesWritten(int(deadline.remainingTime()))) {
         while (!socket.canReadLine() && socket.waitForReadyRead(int(deadline.remainingTime()))) {
@@ -48,42 +81,30 @@ bool SingleInstance::activatePrevious(int timeoutMs) {
     return true;
 }
 
+bool SingleInstance::isRunning() {
+    if (m_lock.isHeld())
+        return false;
+    const bool elsewhere = m_lock.tryLock() == InstanceLock::State::HeldElsewhere;
+    m_lock.release();
+    return elsewhere;
+}
+
 bool SingleInstance::isAnswering(int timeoutMs) const {
+    const QString address = m_address.forConnecting();
+    if (address.isEmpty())
+        return false;
     QLocalSocket socket;
-    socket.connectToServer(m_channel);
+    socket.connectToServer(address);
     const bool connected = socket.waitForConnected(timeoutMs);
     socket.abort();
     return connected;
-}
-
-bool SingleInstance::listen() {
-    if (m_server)
-        return true;
-    // QLocalServer::listen() does not fail while another instance listens (a Unix socket file
-    // is replaced, a Windows pipe name is shared), so the look for a live instance decides, and
-    // copies started at the same moment take their turns at it.
-    QLockFile turn(QDir(QDir::tempPath()).filePath(m_channel + QStringLiteral(".lock")));
-    turn.tryLock(5000); // a turn held longer belongs to a hung copy: go on without it
-    if (isAnswering(500))
-        return false;
-    // A channel left behind by a program that crashed: nobody answered it, so take it over.
-    QLocalServer::removeServer(m_channel);
-    auto* server = new QLocalServer(this);
-    server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server->listen(m_channel)) {
-        delete server;
-        return false;
-    }
-    m_server = server;
-    connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
-    return true;
 }
 
 void SingleInstance::onNewConnection() {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onRequest(socket); });
-        // A request sent while this instance was busy is already waiting.
+        // A request sent while this copy was busy is already waiting.
         if (socket->bytesAvailable() > 0)
             onRequest(socket);
     }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "client/foundation/channeladdress.h"
+#include "client/foundation/instancelock.h"
+
 #include <QObject>
 #include <QString>
 
@@ -9,9 +12,12 @@ class QLocalSocket;
 // The name under which the windowed client guards its program folder; the updater looks for it.
 constexpr char ClientInstanceName[] = "skyvane";
 
-// Keeps a second copy of a program from running beside the first in the same program folder:
-// the second start asks the first (over a local channel named after the folder) to restore and
-// raise its main window, then ends.
+// Keeps a second copy of a program from running beside the first in the same program folder,
+// whichever account of the folder's group starts it. The copy that runs holds a lock on
+// <name>.lock in the folder for its whole life and answers later starts on a channel kept there
+// too (<name>.channel): nothing in a shared temporary folder, where any account could plant a
+// file or a socket, has a say. A later start asks the running copy to restore and raise its
+// main window, then ends.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -19,18 +25,25 @@ public:
                    QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // True when an earlier instance holds the channel and was asked to come forward: this one
-    // must end. Waits up to timeoutMs for a busy earlier instance to take the request.
-    bool activatePrevious(int timeoutMs = 10000);
+    // True when this copy is the one that runs: it took the folder's lock, or the lock cannot
+    // be used there at all (then the copy runs unguarded, as when no earlier copy is found).
+    // False while another copy holds it: ask that one with activatePrevious() and end.
+    bool takeLock();
 
-    // True when an instance holds the channel; asks it nothing.
-    bool isAnswering(int timeoutMs = 2000) const;
-
-    // Starts answering later starts. False when the channel cannot be opened, or when another
-    // live instance holds it.
+    // Starts answering later starts; call after takeLock(). False when the channel cannot be
+    // opened; this copy still holds the lock and runs all the same.
     bool listen();
 
-    QString channelName() const;
+    // Asks the copy that holds the lock to come forward. True when it took the request. Waits
+    // up to timeoutMs for a copy that holds the lock but does not answer yet, or is busy; gives
+    // up at once when the channel refuses this account.
+    bool activatePrevious(int timeoutMs = 10000);
+
+    // True while another copy holds the folder's lock.
+    bool isRunning();
+
+    // True when a copy answers on the channel; asks it nothing.
+    bool isAnswering(int timeoutMs = 2000) const;
 
 signals:
     void activationRequested();
@@ -39,6 +52,7 @@ private:
     void onNewConnection();
     void onRequest(QLocalSocket* socket);
 
-    QString m_channel;
+    InstanceLock m_lock;
+    ChannelAddress m_address;
     QLocalServer* m_server = nullptr;
 };

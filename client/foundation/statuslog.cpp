@@ -1,5 +1,6 @@
 #include "client/foundation/statuslog.h"
 
+#include "client/foundation/cappedlog.h"
 #include "client/foundation/clock.h"
 #include "client/foundation/logfile.h"
 #include "client/foundation/paths.h"
@@ -7,6 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <QStringListModel>
+
+#include <map>
+#include <memory>
 
 StatusWriter::~StatusWriter() = default;
 
@@ -61,6 +65,10 @@ void StatusLog::setClock(const Clock* clock) {
     m_clock = clock ? clock : &systemClock();
 }
 
+const Clock& StatusLog::clock() const {
+    return *m_clock;
+}
+
 QString StatusLog::transactLogPath() const {
     return Paths::inProgramFolder(QStringLiteral("transact.log"));
 }
@@ -69,11 +77,24 @@ void WriteStatus(const QString& text) {
     StatusLog::instance().writeStatus(text);
 }
 
+namespace {
+// The debug log of that name in the program folder, with what this run has written to it.
+CappedLog& debugLog(const QString& name) {
+    static std::map<QString, std::unique_ptr<CappedLog>> logs;
+    const QString path = Paths::inProgramFolder(name);
+    std::unique_ptr<CappedLog>& log = logs[path];
+    if (!log)
+        log = std::make_unique<CappedLog>(path);
+    return *log;
+}
+} // namespace
+
 QStringList ClearDebugLogs() {
     QStringList problems;
     const char* names[] = {"debug.log", "debugSend.log", "debugRecd.log", "debugFTP.log"};
     for (const char* name : names) {
         const QString path = Paths::inProgramFolder(QString::fromLatin1(name));
+        debugLog(QString::fromLatin1(name)).restart();
         QFile file(path);
         // A log that cannot be removed stays; the run appends to it.
         if (file.exists() && !file.remove())
@@ -87,13 +108,12 @@ QString debugLogForm(const QString& entry) {
 }
 
 void WriteDebugMessage(const QString& entry, bool isSent) {
-    const Clock& clock = systemClock();
-    appendLogLine(Paths::inProgramFolder(QStringLiteral("debug.log")), debugLogForm(entry), clock);
-    appendLogLine(Paths::inProgramFolder(isSent ? QStringLiteral("debugSend.log")
-                                                : QStringLiteral("debugRecd.log")),
-                  entry, clock);
+    const Clock& clock = StatusLog::instance().clock();
+    debugLog(QStringLiteral("debug.log")).write(debugLogForm(entry), clock);
+    debugLog(isSent ? QStringLiteral("debugSend.log") : QStringLiteral("debugRecd.log"))
+        .write(entry, clock);
 }
 
 void WriteFtpDebug(const QString& text) {
-    appendLogLine(Paths::inProgramFolder(QStringLiteral("debugFTP.log")), text, systemClock());
+    debugLog(QStringLiteral("debugFTP.log")).write(text, StatusLog::instance().clock());
 }

@@ -30,8 +30,9 @@ public:
 
     QStringListModel* model() const;
 
-    // For tests: the clock of the line stamps.
+    // For tests: the clock of the line stamps (of the debug logs too).
     void setClock(const Clock* clock);
+    const Clock& clock() const;
     QString transactLogPath() const;
 
 private:
@@ -47,9 +48,9 @@ private:
 void WriteStatus(const QString& text);
 
 // Debug logs of the windowed client (debug.log, debugSend.log, debugRecd.log, debugFTP.log), in
-// the program folder, deleted at every start. ClearDebugLogs returns a line for each log that
-// could not be deleted, for the caller to report once the status list shows; the run goes on
-// with the old file.
+// the program folder, deleted at every start and capped for a run (CappedLog). ClearDebugLogs
+// returns a line for each log that could not be deleted, for the caller to report once the
+// status list shows; the run goes on with the old file.
 QStringList ClearDebugLogs();
 void WriteDebugMessage(const QString& entry, bool isSent);
 void WriteFtpDebug(const QString& text);

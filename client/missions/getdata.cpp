@@ -3,8 +3,10 @@
 #include "client/foundation/ansitext.h"
 #include "client/foundation/conversions.h"
 #include "client/foundation/datetext.h"
+#include "client/foundation/fullwrite.h"
 #include "client/foundation/paths.h"
 #include "client/foundation/profilefile.h"
+#include "client/foundation/replacingfile.h"
 #include "client/foundation/statuswriter.h"
 #include "client/foundation/trimdown.h"
 #include "client/missions/mdbreader.h"
@@ -65,7 +67,7 @@ public:
     const GetDataRange& range() const {
         return m_range;
     }
-    // After an exception: reports it and removes a data file this run had begun.
+    // After an exception: reports it (the unfinished data file went with the unwinding).
     void abandon(const char* what);
 
 private:
@@ -73,7 +75,7 @@ private:
     bool readBoolean(const QString& key, bool* out);
     bool readDate(const QString& key, QDateTime* out);
     QString sqlText() const;
-    bool writeRows(Mdb::Result& result, QFile& file, QDateTime* first, QDateTime* last);
+    bool writeRows(Mdb::Result& result, QFileDevice& file, QDateTime* first, QDateTime* last);
     void reportError(const QString& description);
 
     const QString m_missionPath;
@@ -91,7 +93,6 @@ private:
     Mdb::Query m_query;
     QString m_keyProblem;
     std::function<void()> m_onProgress;
-    bool m_writing = false;
     GetDataRange m_range;
 };
 
@@ -170,7 +171,7 @@ QString GetData::sqlText() const {
 // Writes every row of the result, one line each. Returns false, having reported why, when the
 // file cannot be written or the database cannot be read to the end: the caller then keeps
 // neither the file nor a date range.
-bool GetData::writeRows(Mdb::Result& result, QFile& file, QDateTime* first, QDateTime* last) {
+bool GetData::writeRows(Mdb::Result& result, QFileDevice& file, QDateTime* first, QDateTime* last) {
     std::vector<OutputColumn> columns;
     for (int i = 0; i < m_fields.size(); ++i) {
         OutputColumn column;
@@ -196,8 +197,10 @@ bool GetData::writeRows(Mdb::Result& result, QFile& file, QDateTime* first, QDat
     QByteArray out;
     out.reserve(OutputChunk + 4096);
     QByteArray line;
+    // Where each column's text begins in the line being written.
+    std::vector<qsizetype> valueStarts(columns.size());
     const auto flush = [&] {
-        if (file.write(out) != out.size()) {
+        if (!writeFully(file, out.constData(), out.size())) {
             reportError(QStringLiteral("cannot write %1: %2").arg(m_tsvPath, file.errorString()));
             return false;
         }
@@ -216,6 +219,7 @@ bool GetData::writeRows(Mdb::Result& result, QFile& file, QDateTime* first, QDat
         const qsizetype lineStart = out.size();
         for (int i = 0; i <= last_index; ++i) {
             const OutputColumn& column = columns[size_t(i)];
+            valueStarts[size_t(i)] = out.size();
             if (!column.hasLetter)
                 reportError(QStringLiteral("DataTypes has no type letter for column %1 (%2)")
                                 .arg(i + 1)
@@ -237,9 +241,20 @@ bool GetData::writeRows(Mdb::Result& result, QFile& file, QDateTime* first, QDat
         }
         const QByteArrayView written = QByteArrayView(out).sliced(lineStart);
         const bool lineEnds = written.contains('\r');
-        // The reader gives UTF-8; the .tsv holds the same ANSI bytes on every platform.
-        const bool ansi =
-            std::any_of(written.cbegin(), written.cend(), [](char c) { return c & 0x80; });
+        // The reader gives UTF-8; the .tsv holds the same ANSI bytes on every platform. Whatever
+        // the reader gives, a NUL never reaches the file: the office's readers end a line there.
+        const bool ansi = std::any_of(written.cbegin(), written.cend(),
+                                      [](char c) { return (c & 0x80) || c == '\0'; });
+        const qsizetype nul = ansi ? written.indexOf('\0') : -1;
+        if (nul >= 0) {
+            int i = last_index;
+            while (i > 0 && valueStarts[size_t(i)] > lineStart + nul)
+                --i;
+            reportError(QStringLiteral("column '%1' of %2 holds a NUL character, which a .tsv "
+                                       "line cannot hold")
+                            .arg(columns[size_t(i)].name, m_tableName));
+            return false;
+        }
         if (lineEnds || ansi) {
             line = written.toByteArray();
             out.truncate(lineStart);
@@ -306,27 +321,29 @@ void GetData::run() {
         return;
     }
 
-    QFile file(m_tsvPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    // Written under a temporary name and renamed into place once whole: a partial file would
+    // pass for the whole range, and one that cannot be removed would go back to the office.
+    ReplacingFile file(m_tsvPath);
+    if (!file.open()) {
         reportError(QStringLiteral("cannot create %1: %2").arg(m_tsvPath, file.errorString()));
         return;
     }
     QDateTime first;
     QDateTime last;
-    m_writing = true;
-    bool written = writeRows(*result, file, &first, &last);
-    file.close();
-    if (written && file.error() != QFileDevice::NoError) {
+    bool written = writeRows(*result, file.device(), &first, &last);
+    if (written && !file.commit()) {
         reportError(QStringLiteral("cannot write %1: %2").arg(m_tsvPath, file.errorString()));
         written = false;
     }
     if (!written) {
-        // A partial file would pass for the whole range: it goes, and the .tsd keeps its dates
-        // so that the range is asked for again.
-        QFile::remove(m_tsvPath);
+        // The .tsd keeps its dates so that the range is asked for again.
+        file.cancelWriting();
+        if (QFileInfo::exists(file.temporaryName()))
+            reportError(QStringLiteral("cannot remove the unfinished %1; it is not sent and goes "
+                                       "at the next start")
+                            .arg(file.temporaryName()));
         return;
     }
-    m_writing = false;
     if (m_query.start.used || m_query.end.used) {
         m_range.found = true;
         m_range.first = DateText::dateValue(first);
@@ -336,8 +353,6 @@ void GetData::run() {
 
 void GetData::abandon(const char* what) {
     reportError(QString::fromLocal8Bit(what));
-    if (m_writing)
-        QFile::remove(m_tsvPath);
 }
 
 } // namespace

@@ -27,6 +27,18 @@ QString megabytes(qint64 bytes) {
     return QString::number(bytes / (1024 * 1024));
 }
 
+// Removes a data file that is not the mission's whole result; false, having said so, when it
+// stays (another program holds it open).
+bool removeDataFile(const QString& path, const QString& tableName, StatusWriter& status) {
+    QFile file(path);
+    if (!file.exists() || file.remove())
+        return true;
+    status.writeStatus(QStringLiteral("Error in ProcessGetData on ") + tableName +
+                       QStringLiteral(" error=cannot delete %1: %2; it is not sent")
+                           .arg(path, file.errorString()));
+    return false;
+}
+
 } // namespace
 
 GetDataWorker::GetDataWorker(const QString& programPath, const Limits& limits)
@@ -57,10 +69,15 @@ void GetDataWorker::setMemoryUseQuery(std::function<ChildMemoryLimit::Use()> que
     m_memoryUseQuery = std::move(query);
 }
 
-void GetDataWorker::run(const QString& missionPath, StatusWriter& status,
+bool GetDataWorker::run(const QString& missionPath, StatusWriter& status,
                         const std::function<void()>& waitStep) {
     status.writeStatus(QStringLiteral("Working On ") + missionPath + QStringLiteral(", GetData"));
     const QString tableName = GetDataTableName(missionPath);
+    const QString tsvPath =
+        MissionFiles::companion(Paths::toNative(missionPath), QStringLiteral(".tsv"));
+    // What lies there now is not this mission's result.
+    if (!removeDataFile(tsvPath, tableName, status))
+        return false;
     WorkerEnd end;
 
     QProcess process;
@@ -150,9 +167,8 @@ void GetDataWorker::run(const QString& missionPath, StatusWriter& status,
                            QStringLiteral(" error=") + end.cause);
         // Whatever the worker wrote is not the whole table; the .tsd keeps its dates so that
         // the range is asked for again.
-        QFile::remove(
-            MissionFiles::companion(Paths::toNative(missionPath), QStringLiteral(".tsv")));
-        return;
+        return removeDataFile(tsvPath, tableName, status);
     }
     WriteGetDataRange(missionPath, end.range, status);
+    return true;
 }

@@ -28,7 +28,9 @@ public:
     // Runs one mission: "Working On ...", the worker's own status lines, and when the worker
     // fails the usual error line naming the cause; then the .tsv is removed and the .tsd left as
     // it was. waitStep runs between looks at the worker (a short sleep, pending window events).
-    void run(const QString& missionPath, StatusWriter& status,
+    // A .tsv from before the mission is removed first. False when a .tsv that is not this
+    // mission's whole result cannot be removed (said in an error line): it must not be sent.
+    bool run(const QString& missionPath, StatusWriter& status,
              const std::function<void()>& waitStep);
 
     // Cancel: a running worker is stopped at once, and none starts until it is cleared.

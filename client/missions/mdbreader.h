@@ -7,11 +7,12 @@
 #include <functional>
 #include <memory>
 
-// Reads tables of the point-of-sale .mdb files (Jet 3 and Jet 4) through libmdb. A getdata
-// mission only ever asks for
-//   Select columns From table [Where start >= S] [And end <= E] [Order By start or end]
-// so the query arrives already taken apart and no SQL is parsed here. The file is opened
-// read-only and never locked or changed.
+// Reads tables and saved select queries of the point-of-sale .mdb files (Jet 3, Jet 4 and its
+// successors) through libmdb. A getdata mission only ever asks for
+//   Select columns From table-or-query [Where start >= S] [And end <= E] [Order By start or end]
+// so the query arrives already taken apart. A saved query is run from its definition in the
+// database's query catalog, in the forms a store's report query takes (see mdbquerydef.h). The
+// file is opened read-only and never locked or changed.
 namespace Mdb {
 
 // One date limit of a query. Names may be written in square brackets, as in the SQL text.
@@ -22,7 +23,7 @@ struct DateLimit {
 };
 
 struct Query {
-    QString table;
+    QString table; // or saved query
     // Column names in output order; "*" stands for every column of the table.
     QStringList columns;
     // Rows whose start column is on or after start.value; the result is ordered by that column.
@@ -33,8 +34,9 @@ struct Query {
 
 class Database;
 
-// The rows of one query. Without a limit the rows stream in the order they are stored; with a
-// limit the result keeps a small key per matching row and reads each row again in order.
+// The rows of one query. Without a limit the rows of a table stream in the order they are
+// stored; with a limit the result keeps a small key per matching row and reads each row again in
+// order. A saved query's rows are found first and then read one by one in the query's order.
 // A Result must be destroyed before its Database.
 class Result {
 public:
@@ -55,11 +57,12 @@ public:
     // Why reading stopped before the end (a damaged or truncated file); empty otherwise.
     QString error() const;
 
-    // Values of the current row. A yes/no column is never null.
+    // Values of the current row. A yes/no column is never null (a calculated one can be).
     bool isNull(int column) const;
     // Appends the value's text in UTF-8: text as stored, numbers in plain decimal form, dates
-    // as M/d/yyyy with the time only when it is not midnight, yes/no as True or False.
-    // Appends nothing for a null. A damaged long value appends nothing and sets error(), after
+    // as M/d/yyyy with the time only when it is not midnight, yes/no as True or False; a
+    // calculated column's value as a value of its result type. Appends nothing for a null. A
+    // damaged value, or one of a type that has no text, appends nothing and sets error(), after
     // which next() is false.
     void appendText(int column, QByteArray& out) const;
     // The values of the limit columns in the current row (whether or not they are among the
@@ -91,8 +94,8 @@ public:
     void setProgress(std::function<void()> onPageRead);
 
     // Runs a query: nullptr with a description when it cannot be run (not open, unknown table
-    // or column, a saved query, a limit column that is not a date, a name that the SQL text
-    // would need in square brackets).
+    // or column, a saved query of a form that cannot be run here, a limit column that is not a
+    // date, a name that the SQL text would need in square brackets).
     std::unique_ptr<Result> execute(const Query& query, QString* error);
 
 private:

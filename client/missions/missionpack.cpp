@@ -130,6 +130,7 @@ bool ProcessMissions(TransferHost& host, const QStringList& missionNames,
     const QString missionData = MissionFiles::missionDataFolder(folder);
     const TransferHost::Variant variant = host.variant();
     ArchiveAfterDelivery afterDelivery;
+    QStringList leaveOut;
 
     for (const QString& name : missionNames) {
         if (variant.pumpBeforeMission)
@@ -146,8 +147,8 @@ bool ProcessMissions(TransferHost& host, const QStringList& missionNames,
                                                           QString(), MissionFiles::TypeBufferSize)
                                  .toLower();
         if (type == QLatin1String("getdata")) {
-            if (runGetData)
-                runGetData(missionPath);
+            if (runGetData && !runGetData(missionPath))
+                leaveOut << MissionFiles::companion(missionPath, QStringLiteral(".tsv"));
         } else if (type == QLatin1String("getfile") || type == QLatin1String("sendfile")) {
             ProcessGetSendFile(host, missionPath, afterDelivery);
         }
@@ -166,6 +167,7 @@ bool ProcessMissions(TransferHost& host, const QStringList& missionNames,
     zip.setLevel(9);
     zip.setMethod(8);
     zip.setZipFlagB(true);
+    zip.setLeaveOut(leaveOut);
     host.writeStatus(QStringLiteral("Creating MissionPackIn.Zip"));
     const qint16 code = zip.zip();
     if (code != 0) {

@@ -8,7 +8,9 @@
 class TransferHost;
 
 // Runs one data extraction mission (the windowed client); empty where they are skipped (vanelet).
-using GetDataRunner = std::function<void(const QString& missionPath)>;
+// False when the mission's .tsv must not go back (it is not the mission's result and could not
+// be removed).
+using GetDataRunner = std::function<bool(const QString& missionPath)>;
 
 // Fetches the named Mission Pack from the store folder, unpacks it into MissionData (emptied
 // first), runs its missions and sends MissionPackIn.zip back. True only when all of that

@@ -1,5 +1,6 @@
 #include "client/missions/valuetext.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -69,6 +70,43 @@ void appendCurrency(QByteArray& out, qint64 tenThousandths) {
         --length;
     out.append('.');
     out.append(digits, length);
+}
+
+void appendDecimal(QByteArray& out, const quint32 words[4], int scale, bool negative) {
+    scale = std::clamp(scale, 0, 38);
+    const bool isZero = (words[0] | words[1] | words[2] | words[3]) == 0;
+    // Digits from the lowest up, nine at a time: the magnitude divided by 10^9 until it is 0.
+    quint32 rest[4] = {words[0], words[1], words[2], words[3]};
+    char digits[48];
+    int count = 0;
+    bool zero = false;
+    while (!zero) {
+        quint64 remainder = 0;
+        zero = true;
+        for (quint32& word : rest) {
+            const quint64 part = (remainder << 32) | word;
+            word = quint32(part / 1000000000u);
+            remainder = part % 1000000000u;
+            zero = zero && word == 0;
+        }
+        for (int i = 0; i < 9; ++i, remainder /= 10)
+            digits[count++] = char('0' + remainder % 10);
+    }
+    while (count > 1 && digits[count - 1] == '0')
+        --count;
+    while (count <= scale)
+        digits[count++] = '0';
+    // Trailing zeros after the point go, and the point with them when nothing follows it.
+    int last = 0;
+    while (last < scale && digits[last] == '0')
+        ++last;
+    if (negative && !isZero)
+        out.append('-');
+    for (int i = count - 1; i >= last; --i) {
+        if (i == scale - 1)
+            out.append('.');
+        out.append(digits[i]);
+    }
 }
 
 void appendHex(QByteArray& out, const char* data, int size) {

@@ -14,6 +14,9 @@ void appendDouble(QByteArray& out, double value);
 void appendSingle(QByteArray& out, float value);
 // Currency: a 64-bit count of ten-thousandths, written without trailing zeros.
 void appendCurrency(QByteArray& out, qint64 tenThousandths);
+// A scaled decimal: a magnitude of up to 128 bits (four 32-bit words, the most significant first)
+// with `scale` of its digits after the point (0 to 38), written without trailing zeros.
+void appendDecimal(QByteArray& out, const quint32 words[4], int scale, bool negative);
 void appendHex(QByteArray& out, const char* data, int size);
 // {00000000-0000-0000-0000-000000000000} from 16 bytes, the first three groups little-endian.
 void appendGuid(QByteArray& out, const unsigned char* bytes);

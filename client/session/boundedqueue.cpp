@@ -1,6 +1,10 @@
 #include "client/session/boundedqueue.h"
 
-BoundedQueue::BoundedQueue(const QString& what) : m_what(what) {}
+BoundedQueue::BoundedQueue(const QString& what) : m_what(what), m_summaries(1, SummaryWindowMs) {}
+
+void BoundedQueue::setClock(const Clock* clock) {
+    m_summaries.setClock(clock);
+}
 
 bool BoundedQueue::enqueue(const QString& message, bool mustKeep) {
     const bool full = m_queue.size() >= MaxMessages || m_chars + message.size() > MaxChars;
@@ -36,6 +40,12 @@ QStringList BoundedQueue::messages() const {
 }
 
 QString BoundedQueue::takeDropSummary() {
+    if (m_dropped == 0 || !m_summaries.admit())
+        return QString();
+    return takeAllDrops();
+}
+
+QString BoundedQueue::takeAllDrops() {
     if (m_dropped == 0)
         return QString();
     const QString line =

@@ -6,6 +6,7 @@
 #include "client/foundation/settings.h"
 #include "client/foundation/singleinstance.h"
 #include "client/foundation/statuslog.h"
+#include "client/foundation/tempfolder.h"
 #include "client/foundation/version.h"
 #include "client/session/clientstate.h"
 #include "client/session/frmmain.h"
@@ -63,16 +64,15 @@ bool ClientApp::startClient(bool restart) {
     if (!restart && m_options.singleInstance) {
         m_instance = new SingleInstance(QString::fromLatin1(ClientInstanceName),
                                         Paths::programFolder(), this);
-        if (m_instance->activatePrevious())
+        // The copy that holds the folder's lock runs; this one asks it to come forward and
+        // ends, unless it ended meanwhile without being asked.
+        if (!m_instance->takeLock() && (m_instance->activatePrevious() || !m_instance->takeLock()))
             return false;
-        if (m_options.beforeListening)
-            m_options.beforeListening();
-        // Another copy started at the same moment may have taken the channel meanwhile.
-        if (!m_instance->listen() && m_instance->activatePrevious())
-            return false;
+        m_instance->listen();
         connect(m_instance, &SingleInstance::activationRequested, this,
                 &ClientApp::bringMainWindowForward);
     }
+    TempFolder::clearLeftovers();
 
     QStringList settingsProblems;
     LoadSettings(Paths::inProgramFolder(QStringLiteral("skyvane.ini")), &clientSettings(),

@@ -8,8 +8,6 @@
 #include <QPointer>
 #include <QStringList>
 
-#include <functional>
-
 class Clock;
 class Dialler;
 class FtpClient;
@@ -30,9 +28,6 @@ public:
         const Clock* clock = nullptr;
         bool singleInstance = true; // guard against a second copy in the program folder
         bool runTimers = true;      // tests leave the timers stopped and call the ticks
-        // Tests: runs after the look for a running copy and before taking the channel, where a
-        // copy started at the same moment may take it first.
-        std::function<void()> beforeListening;
     };
 
     explicit ClientApp(const Options& options, QObject* parent = nullptr);

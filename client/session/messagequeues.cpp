@@ -8,6 +8,12 @@
 MessageQueues::MessageQueues(SessionSocket& socket, Dispatch dispatch, SendFailed sendFailed)
     : m_socket(socket), m_dispatch(std::move(dispatch)), m_sendFailed(std::move(sendFailed)) {}
 
+void MessageQueues::setClock(const Clock* clock) {
+    m_outQueue.setClock(clock);
+    m_inQueue.setClock(clock);
+    m_unknown.setClock(clock);
+}
+
 namespace {
 void writeStatusLines(const QStringList& lines) {
     for (const QString& line : lines) {
@@ -24,15 +30,13 @@ void MessageQueues::SendCommand(const QString& message) {
 
 void MessageQueues::spoolrequest(const QString& message) {
     const QString code = message.left(3);
-    QString summary;
-    bool keep = true;
-    if (UnknownCommands::isKnown(code))
-        summary = m_unknown.endBurst();
-    else
-        keep = m_unknown.admit(&summary);
-    writeStatusLines({summary});
-    if (!keep)
-        return;
+    if (!UnknownCommands::isKnown(code)) {
+        QString summary;
+        const bool keep = m_unknown.admit(&summary);
+        writeStatusLines({summary});
+        if (!keep)
+            return;
+    }
     // The end of the session goes in even when the queue is full.
     const bool sessionEnd = code == QLatin1String("E09") && !m_inQueue.contains(message);
     if (m_inQueue.enqueue(message, sessionEnd))
@@ -40,8 +44,7 @@ void MessageQueues::spoolrequest(const QString& message) {
 }
 
 void MessageQueues::writePendingSummaries() {
-    writeStatusLines(
-        {m_unknown.endBurst(), m_inQueue.takeDropSummary(), m_outQueue.takeDropSummary()});
+    writeStatusLines({m_unknown.end(), m_inQueue.takeAllDrops(), m_outQueue.takeAllDrops()});
 }
 
 void MessageQueues::markSendReady() {
@@ -78,7 +81,10 @@ void MessageQueues::dispatchTick() {
         return;
     m_inBusy = true;
     const QString message = m_inQueue.head();
-    WriteDebugMessage(QStringLiteral("RECD ") + message, false);
+    // The FTP password reaches the debug logs masked, as the site password does.
+    const bool password = message.startsWith(QLatin1String("E21"));
+    WriteDebugMessage(QStringLiteral("RECD ") + (password ? QStringLiteral("E21****") : message),
+                      false);
     m_dispatch(message);
     m_inQueue.dequeue();
     m_inBusy = false;

@@ -8,12 +8,13 @@
 
 #include <functional>
 
+class Clock;
 class SessionSocket;
 
 // The session's two message queues and the pace of their timers: outgoing messages go out one
 // at a time once the last one has left (clientspltimer), incoming ones are dispatched one at a
 // time (spltimer), and a keep-alive joins the outgoing queue each second while one is due
-// (tmrPulse). Both queues are bounded, and unknown commands beyond the first few of a burst
+// (tmrPulse). Both queues are bounded, and unknown commands beyond the first few of a window
 // never enter: a server that streams junk costs a few summary lines, not the memory.
 class MessageQueues {
 public:
@@ -23,6 +24,8 @@ public:
     using SendFailed = std::function<void(const QString& message, const QString& error)>;
 
     MessageQueues(SessionSocket& socket, Dispatch dispatch, SendFailed sendFailed);
+    // The clock of the summary lines' windows.
+    void setClock(const Clock* clock);
 
     // Queues one outgoing message (site ID and code already in it, no terminator).
     void SendCommand(const QString& message);

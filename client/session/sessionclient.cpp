@@ -42,6 +42,7 @@ SessionProcedures& SessionClient::procedures() const {
 void SessionClient::setClock(const Clock* clock) {
     m_clock = clock ? clock : &systemClock();
     m_network.setClock(clock);
+    m_queues.setClock(clock);
 }
 
 void SessionClient::setProgramStarter(ProgramStarter starter) {

@@ -15,6 +15,8 @@ const char* const NotConnectedText =
 
 SessionSocket::SessionSocket(SessionHost* host, QObject* parent)
     : QObject(parent), m_host(host), m_socket(new QTcpSocket(this)) {
+    // A burst of any size then waits in the system's buffers, not in the client's memory.
+    m_socket->setReadBufferSize(Wire::ReadChunkBytes);
     connect(m_socket, &QTcpSocket::connected, this, &SessionSocket::onConnected);
     connect(m_socket, &QTcpSocket::readyRead, this, &SessionSocket::onReadyRead);
     connect(m_socket, &QTcpSocket::bytesWritten, this, &SessionSocket::onBytesWritten);
@@ -57,11 +59,13 @@ void SessionSocket::onConnected() {
 }
 
 void SessionSocket::onReadyRead() {
-    const QStringList messages = m_framer.feed(m_socket->readAll());
-    for (const QString& problem : m_framer.takeProblems())
-        WriteStatus(problem);
-    for (const QString& message : messages)
-        emit messageReceived(message);
+    while (m_socket->bytesAvailable() > 0) {
+        const QStringList messages = m_framer.feed(m_socket->read(Wire::ReadChunkBytes));
+        for (const QString& problem : m_framer.takeProblems())
+            WriteStatus(problem);
+        for (const QString& message : messages)
+            emit messageReceived(message);
+    }
 }
 
 void SessionSocket::onBytesWritten() {

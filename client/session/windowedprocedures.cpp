@@ -38,7 +38,7 @@ void WindowedProcedures::autoUpdateClient() {
 bool WindowedProcedures::processMissionPack(const QString& packName) {
     // The worker reads the database; meanwhile the window, the keep-alive and Cancel stay live.
     return ProcessMissionPack(*this, packName, [this](const QString& missionPath) {
-        m_getData->run(missionPath, *this, [this] {
+        return m_getData->run(missionPath, *this, [this] {
             sleepMs(10);
             pumpEvents();
         });

@@ -1,7 +1,9 @@
 #include "client/transfer/paralleldeflate.h"
 
+#include "client/foundation/fullwrite.h"
 #include "client/transfer/zipfilesource.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -26,6 +28,7 @@ constexpr uLong StoredStretchBytes = 4 * 1024 * 1024;
 struct ParallelDeflate::Entry {
     QString path;
     qint64 plannedSize = 0;
+    QDateTime plannedTime; // when the file was listed
     // Set by the thread that deflated the file, read once done is true (under m_mutex).
     bool done = false;
     int spool = -1;
@@ -35,8 +38,16 @@ struct ParallelDeflate::Entry {
     quint32 crc = 0;
 };
 
+// Written unbuffered, so that a full disk is named (writeFully).
+class SpoolFile : public QTemporaryFile {
+public:
+    bool openUnbuffered() {
+        return open(QIODevice::ReadWrite | QIODevice::Unbuffered);
+    }
+};
+
 struct ParallelDeflate::Spool {
-    QTemporaryFile file;
+    SpoolFile file;
     qint64 written = 0;
 };
 
@@ -56,8 +67,10 @@ ParallelDeflate::ParallelDeflate(const QStringList& paths, int level,
     : m_level(level), m_abort(abort) {
     m_entries.resize(size_t(paths.size()));
     for (int i = 0; i < paths.size(); ++i) {
+        const QFileInfo info(paths[i]);
         m_entries[size_t(i)].path = paths[i];
-        m_entries[size_t(i)].plannedSize = QFileInfo(paths[i]).size();
+        m_entries[size_t(i)].plannedSize = info.size();
+        m_entries[size_t(i)].plannedTime = info.lastModified();
         m_order.push_back(i);
     }
     std::stable_sort(m_order.begin(), m_order.end(), [this](int a, int b) {
@@ -77,7 +90,7 @@ bool ParallelDeflate::start(const QString& spoolFolder) {
     for (int i = 0; i < threads; ++i) {
         auto spool = std::make_unique<Spool>();
         spool->file.setFileTemplate(spoolFolder + QStringLiteral("/.deflate-XXXXXX.tmp"));
-        if (!spool->file.open()) {
+        if (!spool->file.openUnbuffered()) {
             fail(SpoolFailed, QStringLiteral("Cannot create a temporary file in %1: %2")
                                   .arg(spoolFolder, spool->file.errorString()));
             return false;
@@ -146,7 +159,7 @@ bool ParallelDeflate::deflateFile(Entry& entry, int spoolIndex) {
     // Moves what zlib put into the output buffer to the spool.
     auto spoolOutput = [&]() {
         const qint64 produced = output.size() - qint64(stream.avail_out);
-        if (spool.file.write(output.constData(), produced) != produced) {
+        if (!writeFully(spool.file, output.constData(), produced)) {
             fail(SpoolFailed, QStringLiteral("Cannot write a temporary file for %1: %2")
                                   .arg(entry.path, spool.file.errorString()));
             return false;
@@ -217,9 +230,16 @@ bool ParallelDeflate::deflateFile(Entry& entry, int spoolIndex) {
         ok = drain(atEnd ? Z_FINISH : Z_NO_FLUSH) && (atEnd || adapt());
     }
     deflateEnd(&stream);
-    if (ok && !spool.file.flush()) {
-        fail(SpoolFailed, QStringLiteral("Cannot write a temporary file for %1: %2")
-                              .arg(entry.path, spool.file.errorString()));
+    // A file being written meanwhile would go in torn: the store's program is still at it, and
+    // the next run takes it whole.
+    const QFileInfo after(entry.path);
+    if (ok && (qint64(size) != entry.plannedSize || after.size() != entry.plannedSize ||
+               after.lastModified() != entry.plannedTime)) {
+        fail(Changed, QStringLiteral("%1 changed while it was being packed (%2 bytes when listed, "
+                                     "%3 read); it is taken whole next time")
+                          .arg(entry.path)
+                          .arg(entry.plannedSize)
+                          .arg(size));
         ok = false;
     }
     entry.spool = spoolIndex;

@@ -22,7 +22,8 @@ class QFile;
 // One large file is still deflated by a single thread.
 class ParallelDeflate {
 public:
-    enum Failure { None, ReadFailed, SpoolFailed, Aborted };
+    // Changed: a file's size or time moved between its listing and the end of its reading.
+    enum Failure { None, ReadFailed, SpoolFailed, Aborted, Changed };
 
     // abort is read between pieces of every file and may be set from any thread.
     ParallelDeflate(const QStringList& paths, int level, const std::atomic<bool>& abort);

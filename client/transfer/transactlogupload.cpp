@@ -1,5 +1,6 @@
 #include "client/transfer/transactlogupload.h"
 
+#include "client/foundation/fullwrite.h"
 #include "client/transfer/transferhost.h"
 #include "client/transfer/uploadfile.h"
 
@@ -32,7 +33,8 @@ void removeSentPart(TransferHost& host, const QString& logPath, const QString& s
         return;
     }
     QSaveFile out(logPath);
-    if (!out.open(QIODevice::WriteOnly) || out.write(rest) != rest.size() || !out.commit())
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+        !writeFully(out, rest.constData(), rest.size()) || !out.commit())
         host.writeStatus(QStringLiteral("Could not trim transact.log: ") + out.errorString());
 }
 

@@ -1,8 +1,10 @@
 #include "client/transfer/zipcomponent.h"
 
+#include "client/foundation/filereplace.h"
 #include "client/foundation/filesearch.h"
 #include "client/foundation/paths.h"
 #include "client/foundation/replacingfile.h"
+#include "client/foundation/tempfolder.h"
 #include "client/transfer/paralleldeflate.h"
 #include "client/transfer/zipfilesource.h"
 
@@ -10,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QThread>
 #include <QVector>
 
@@ -19,6 +22,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -72,27 +76,27 @@ bool relativeEntryPath(const QString& storedName, QString* relative) {
     return true;
 }
 
-QFileDevice::Permissions permissionsFromMode(quint32 mode) {
-    QFileDevice::Permissions p;
-    if (mode & 0400)
-        p |= QFileDevice::ReadOwner | QFileDevice::ReadUser;
-    if (mode & 0200)
-        p |= QFileDevice::WriteOwner | QFileDevice::WriteUser;
-    if (mode & 0100)
-        p |= QFileDevice::ExeOwner | QFileDevice::ExeUser;
-    if (mode & 040)
-        p |= QFileDevice::ReadGroup;
-    if (mode & 020)
-        p |= QFileDevice::WriteGroup;
-    if (mode & 010)
-        p |= QFileDevice::ExeGroup;
-    if (mode & 04)
-        p |= QFileDevice::ReadOther;
-    if (mode & 02)
-        p |= QFileDevice::WriteOther;
-    if (mode & 01)
-        p |= QFileDevice::ExeOther;
-    return p;
+// An entry stored executable makes a program: the file gets execute permission wherever it
+// may be read. Everything else about its mode is what a new file gets here; group and other
+// write or a symbolic link's 0777 never come from an archive.
+void takeExecutableBit(zip_t* za, zip_uint64_t index, const QString& target) {
+    zip_uint8_t system = 0;
+    zip_uint32_t attributes = 0;
+    if (zip_file_get_external_attributes(za, index, 0, &system, &attributes) != 0 ||
+        system != ZIP_OPSYS_UNIX)
+        return;
+    const quint32 mode = attributes >> 16;
+    const quint32 type = mode & 0170000;
+    if ((type != 0100000 && type != 0) || (mode & 0111) == 0)
+        return;
+    QFileDevice::Permissions permissions = QFile::permissions(target);
+    if (permissions & QFileDevice::ReadOwner)
+        permissions |= QFileDevice::ExeOwner | QFileDevice::ExeUser;
+    if (permissions & QFileDevice::ReadGroup)
+        permissions |= QFileDevice::ExeGroup;
+    if (permissions & QFileDevice::ReadOther)
+        permissions |= QFileDevice::ExeOther;
+    QFile::setPermissions(target, permissions);
 }
 
 struct PlannedEntry {
@@ -113,10 +117,11 @@ struct UnpackFailure {
     QString text;
 };
 
-// Writes one file entry to its target; abort and stop are read between pieces.
+// Writes one file entry to its target. Between pieces it stops on abort, and when an entry
+// before it in the archive has failed (failedIndex).
 UnpackFailure unpackFile(zip_t* za, const PlannedFile& file, const QString& archive,
                          QByteArray& buffer, const std::atomic<bool>& abort,
-                         const std::atomic<bool>& stop) {
+                         const std::atomic<zip_uint64_t>& failedIndex) {
     const PlannedEntry& entry = *file.entry;
     const QString& target = file.target;
     zip_file_t* zf = zip_fopen_index(za, entry.index, 0);
@@ -134,7 +139,7 @@ UnpackFailure unpackFile(zip_t* za, const PlannedFile& file, const QString& arch
                 QStringLiteral("Cannot write %1: %2").arg(target, out.errorString())};
     }
     for (;;) {
-        if (abort || stop) {
+        if (abort || entry.index > failedIndex) {
             out.cancelWriting();
             zip_fclose(zf);
             return {ZipComponent::Aborted, QStringLiteral("The operation was aborted")};
@@ -173,48 +178,42 @@ UnpackFailure unpackFile(zip_t* za, const PlannedFile& file, const QString& arch
                 QStringLiteral("Cannot write %1: %2").arg(target, out.errorString())};
     }
 
-    zip_uint8_t system = 0;
-    zip_uint32_t attributes = 0;
-    if (zip_file_get_external_attributes(za, entry.index, 0, &system, &attributes) == 0 &&
-        system == ZIP_OPSYS_UNIX) {
-        // Keeps the executable bit of a new client; the owner may always replace it.
-        const quint32 mode = (attributes >> 16) & 0777;
-        if (mode != 0)
-            QFile::setPermissions(target, permissionsFromMode(mode | 0600));
-    }
+    takeExecutableBit(za, entry.index, target);
     return {};
 }
 
 // Unpacks the files on up to MaxThreads threads, the calling one included, each reading the
 // archive through its own handle (a libzip archive is not shared between threads); the biggest
-// entries go first so that no thread is left with a big one at the end. On failure the others
-// stop, and the failure of the earliest entry in the archive is the one reported.
+// entries go first so that no thread is left with a big one at the end. After a failure the
+// entries behind it in the archive are left, and those before it still run: the failure
+// reported is the first in archive order, whatever the threads met first.
 UnpackFailure unpackFiles(zip_t* za, const QString& archive, QVector<PlannedFile> files,
                           const std::atomic<bool>& abort) {
     std::stable_sort(files.begin(), files.end(), [](const PlannedFile& a, const PlannedFile& b) {
         return a.compressedSize > b.compressedSize;
     });
     std::atomic<int> next{0};
-    std::atomic<bool> stop{false};
     std::mutex mutex;
     UnpackFailure failure;
-    zip_uint64_t failedIndex = ~zip_uint64_t(0);
+    std::atomic<zip_uint64_t> failedIndex{~zip_uint64_t(0)};
     auto record = [&](const UnpackFailure& f, zip_uint64_t index) {
         std::lock_guard<std::mutex> lock(mutex);
         if (index < failedIndex) {
             failedIndex = index;
             failure = f;
         }
-        stop = true;
     };
     auto work = [&](zip_t* own) {
         QByteArray buffer(int(ChunkSize), Qt::Uninitialized);
-        for (int i = next++; i < files.size() && !stop; i = next++) {
-            const UnpackFailure result = unpackFile(own, files[i], archive, buffer, abort, stop);
-            // A thread stopped because another one failed has nothing to report.
-            if (result.code != ZipComponent::Success &&
-                (result.code != ZipComponent::Aborted || abort))
-                record(result, files[i].entry->index);
+        for (int i = next++; i < files.size() && !abort; i = next++) {
+            const zip_uint64_t index = files[i].entry->index;
+            if (index > failedIndex)
+                continue;
+            const UnpackFailure result =
+                unpackFile(own, files[i], archive, buffer, abort, failedIndex);
+            // Stopped for an earlier failure, or by the abort: nothing of its own to report.
+            if (result.code != ZipComponent::Success && result.code != ZipComponent::Aborted)
+                record(result, index);
         }
     };
     if (abort)
@@ -240,6 +239,8 @@ UnpackFailure unpackFiles(zip_t* za, const QString& archive, QVector<PlannedFile
     work(za);
     for (std::thread& helper : helpers)
         helper.join();
+    if (abort)
+        return {ZipComponent::Aborted, QStringLiteral("The operation was aborted")};
     return failure;
 }
 
@@ -275,6 +276,10 @@ void ZipComponent::setLevel(qint32 level) {
 
 void ZipComponent::setMethod(qint32 method) {
     m_method = method;
+}
+
+void ZipComponent::setLeaveOut(const QStringList& paths) {
+    m_leaveOut = paths;
 }
 
 void ZipComponent::setAbort(bool on) {
@@ -346,6 +351,7 @@ bool ZipComponent::checkCommon(const QString& folder, const char* folderRole) {
 qint16 ZipComponent::zip() {
     m_lastResult = Success;
     m_lastText.clear();
+    const QStringList leaveOut = std::exchange(m_leaveOut, QStringList());
     if (!checkCommon(m_baseFolder, "base"))
         return m_lastResult;
     if ((m_method != 0 && m_method != 8) || m_level < 0 || m_level > 9) {
@@ -363,23 +369,32 @@ qint16 ZipComponent::zip() {
         return fail(FolderMissing, QStringLiteral("Folder %1 does not exist").arg(base));
 
     QStringList names = FileSearch::findFiles(base, m_mask);
-    // An earlier archive lying in the base folder never goes into the new one.
-    const QFileInfo archiveInfo(archive);
-    if (archiveInfo.exists()) {
-        const QString archiveCanonical = archiveInfo.canonicalFilePath();
-        names.removeIf([&](const QString& name) {
-            return QFileInfo(Paths::join(base, name)).canonicalFilePath() == archiveCanonical;
-        });
+    // An earlier archive lying in the base folder never goes into the new one, nor a file the
+    // caller left out.
+    QStringList leftOut;
+    for (const QString& path : leaveOut + QStringList{archive}) {
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        if (!canonical.isEmpty())
+            leftOut << canonical;
     }
+    names.removeIf([&](const QString& name) {
+        return leftOut.contains(QFileInfo(Paths::join(base, name)).canonicalFilePath());
+    });
+    const QFileInfo archiveInfo(archive);
     if (names.isEmpty()) {
         return fail(NothingToDo, QStringLiteral("No file in %1 matches %2").arg(base, m_mask));
     }
 
     // libzip writes the new archive to a temporary file beside it and renames that over the
-    // old one only in zip_close, so a failure leaves no half-written archive behind.
+    // old one only in zip_close, so a failure leaves no half-written archive behind. An archive
+    // in the program folder is made in the run's temporary folder, with its spools, and moved
+    // into place: what a crash leaves there is cleared at the next start.
+    const QString workFolder = TempFolder::forTarget(archive);
+    const QString written = QDir(workFolder).filePath(archiveInfo.fileName());
+    const bool moved = QFileInfo(written).absoluteFilePath() != archiveInfo.absoluteFilePath();
     int openError = 0;
-    zip_t* za =
-        zip_open(libzipFileName(archive).constData(), ZIP_CREATE | ZIP_TRUNCATE, &openError);
+    zip_t* za = zip_open(libzipFileName(moved ? written : archive).constData(),
+                         ZIP_CREATE | ZIP_TRUNCATE, &openError);
     if (!za) {
         return fail(CannotWriteFile,
                     QStringLiteral("Cannot create %1: %2").arg(archive, libzipText(openError)));
@@ -392,7 +407,7 @@ qint16 ZipComponent::zip() {
     std::unique_ptr<ParallelDeflate> deflater;
     if (deflate) {
         deflater = std::make_unique<ParallelDeflate>(paths, m_level, m_abort);
-        if (!deflater->start(QFileInfo(archive).absolutePath())) {
+        if (!deflater->start(workFolder)) {
             zip_discard(za);
             return fail(CannotWriteFile, deflater->failureText());
         }
@@ -432,9 +447,11 @@ qint16 ZipComponent::zip() {
         if (deflater && deflater->failure() != ParallelDeflate::None) {
             zip_discard(za);
             const ParallelDeflate::Failure failure = deflater->failure();
-            return fail(failure == ParallelDeflate::Aborted      ? Aborted
-                        : failure == ParallelDeflate::ReadFailed ? CannotReadFile
-                                                                 : CannotWriteFile,
+            return fail(failure == ParallelDeflate::Aborted ? Aborted
+                        : failure == ParallelDeflate::ReadFailed ||
+                                failure == ParallelDeflate::Changed
+                            ? CannotReadFile
+                            : CannotWriteFile,
                         deflater->failureText());
         }
         zip_error_t* error = zip_get_error(za);
@@ -444,6 +461,11 @@ qint16 ZipComponent::zip() {
         const Result result =
             (code == ZIP_ER_READ || code == ZIP_ER_OPEN) ? CannotReadFile : CannotWriteFile;
         return fail(result, QStringLiteral("Cannot write %1: %2").arg(archive, text));
+    }
+    QString moveError;
+    if (moved && !replaceFile(written, archive, &moveError)) {
+        QFile::remove(written);
+        return fail(CannotWriteFile, QStringLiteral("Cannot write %1: %2").arg(archive, moveError));
     }
     return Success;
 }
@@ -501,6 +523,16 @@ qint16 ZipComponent::unpack() {
             continue;
         planned.append({zip_uint64_t(i), stored, relative, name.endsWith(QLatin1Char('/'))});
     }
+    // Entries of one name (equal but for case included: one file on Windows, and so on every
+    // platform) land on one file: the last in the archive wins, as for an archive added to.
+    QHash<QString, zip_uint64_t> lastOfName;
+    for (const PlannedEntry& entry : planned) {
+        if (!entry.folder)
+            lastOfName[entry.relative.toCaseFolded()] = entry.index;
+    }
+    planned.removeIf([&](const PlannedEntry& entry) {
+        return !entry.folder && lastOfName.value(entry.relative.toCaseFolded()) != entry.index;
+    });
     if (planned.isEmpty()) {
         zip_discard(za);
         return fail(NothingToDo, QStringLiteral("No entry of %1 matches %2").arg(archive, m_mask));

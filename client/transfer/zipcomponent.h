@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <atomic>
@@ -14,9 +15,12 @@
 // its bare name; subfolders are not included. Unpacking writes the matching entries into the
 // destination folder (created when missing), recreating stored folder names inside it. Entry
 // names are matched against the mask as stored, with "\" read as "/". An archive with an
-// entry that would land outside the destination is refused before anything is written.
-// Archives and unpacked files are written under a temporary name in their folder and renamed
-// into place once complete, replacing a file of the same name.
+// entry that would land outside the destination is refused before anything is written; of
+// entries with one name, equal but for case included, the last one is unpacked. An unpacked
+// file is executable when its entry says so; its other permissions are a new file's. A file
+// that changes while it is being packed fails the operation (its copy would be torn).
+// Archives and unpacked files are written under a temporary name (ReplacingFile, TempFolder)
+// and renamed into place once complete, replacing a file of the same name.
 //
 // Both operations use every core (a single file is deflated on one) and return only when done,
 // like any call on the caller's thread; setAbort may be called from another thread meanwhile.
@@ -47,6 +51,8 @@ public:
     void setLevel(qint32 level);
     // Zip method number: 8 deflate, 0 store.
     void setMethod(qint32 method);
+    // Files of the base folder (full paths) that the next zip() leaves out.
+    void setLeaveOut(const QStringList& paths);
     // Once set, every operation ends with Aborted until it is cleared again.
     void setAbort(bool on);
 
@@ -79,6 +85,7 @@ private:
     bool m_zipFlagB = false;
     qint32 m_level = 9;
     qint32 m_method = 8;
+    QStringList m_leaveOut;
     std::atomic<bool> m_abort{false};
 
     qint16 m_lastResult = Success;

@@ -1,5 +1,7 @@
 // Runs the single-instance guard the way the client's start-up does and records in a file what
-// happened: singleinstance_helper <program folder> <record file> [busy ms] [ask timeout ms]
+// happened:
+//   singleinstance_helper <program folder> <record file> [busy ms] [ask timeout ms] [hang ms]
+// busy: a mission that does not yield, once answering; hang: holding the lock, not answering yet.
 #include "client/foundation/singleinstance.h"
 
 #include <QCoreApplication>
@@ -28,12 +30,18 @@ int main(int argc, char** argv) {
         return 2;
     recordPath = args[2];
     const int busyMs = args.value(3).toInt();
+    const int askMs = args.value(4).toInt();
+    const int hangMs = args.value(5).toInt();
 
     SingleInstance guard("sitest", args[1]);
-    if (args.size() > 4 ? guard.activatePrevious(args[4].toInt()) : guard.activatePrevious()) {
-        record("asked the first and ended");
+    if (!guard.takeLock()) {
+        const bool asked = askMs > 0 ? guard.activatePrevious(askMs) : guard.activatePrevious();
+        record(asked ? "asked the first and ended" : "got no answer and ended");
         return 0;
     }
+    record("locked");
+    if (hangMs > 0)
+        QThread::msleep(hangMs);
     if (!guard.listen()) {
         record("cannot listen");
         return 3;
@@ -43,7 +51,6 @@ int main(int argc, char** argv) {
         record("activationRequested");
         app.quit();
     });
-    // A mission that does not yield to the event loop.
     if (busyMs > 0)
         QThread::msleep(busyMs);
     QTimer::singleShot(60000, &app, [&app] {

@@ -15,6 +15,8 @@ private slots:
     void busyFirstInstanceStillEndsTheSecond();
     void channelOfACrashedInstanceIsTakenOver();
     void otherFolderRunsItsOwnInstance();
+    void hungCopyHoldingTheLockStaysTheOnlyOne();
+    void longFolderPathStillAnswers();
 
 private:
     QProcess* start(const QString& folder, const QStringList& extra = {});
@@ -41,6 +43,7 @@ void TestSingleInstance::cleanup() {
 }
 
 QProcess* TestSingleInstance::start(const QString& folder, const QStringList& extra) {
+    QDir().mkpath(folder);
     auto* p = new QProcess;
     m_processes << p;
     p->start(TestData::program("singleinstance_helper"),
@@ -76,7 +79,8 @@ void TestSingleInstance::secondStartAsksFirstAndEnds() {
     QVERIFY(first->waitForFinished(20000));
     QStringList lines = record();
     lines.sort();
-    QStringList expected{firstPid + " listening", firstPid + " activationRequested",
+    QStringList expected{firstPid + " locked", firstPid + " listening",
+                         firstPid + " activationRequested",
                          secondPid + " asked the first and ended"};
     expected.sort();
     QCOMPARE(lines, expected);
@@ -137,6 +141,33 @@ void TestSingleInstance::otherFolderRunsItsOwnInstance() {
     QTRY_COMPARE_WITH_TIMEOUT(count("listening"), 2, 20000);
     QCOMPARE(count("asked the first and ended"), 0);
     QVERIFY(!SingleInstance("sitest", m_dir->filePath("three")).isAnswering(500));
+}
+
+void TestSingleInstance::hungCopyHoldingTheLockStaysTheOnlyOne() {
+    const QString folder = m_dir->filePath("program");
+    // The first takes the lock and hangs longer than the second waits for an answer.
+    QProcess* first = start(folder, {"0", "0", "6000"});
+    QTRY_COMPARE_WITH_TIMEOUT(count("locked"), 1, 20000);
+    QProcess* second = start(folder, {"0", "500"});
+    QVERIFY(second->waitForFinished(20000));
+    QCOMPARE(count("got no answer and ended"), 1);
+    // The hung copy wakes and answers; nobody else took its place meanwhile.
+    QTRY_COMPARE_WITH_TIMEOUT(count("listening"), 1, 20000);
+    QCOMPARE(first->state(), QProcess::Running);
+    QCOMPARE(count("locked"), 1);
+    QVERIFY(SingleInstance("sitest", folder).isRunning());
+}
+
+void TestSingleInstance::longFolderPathStillAnswers() {
+    // Longer than any socket address can be.
+    const QString folder = m_dir->filePath(QString(70, 'a') + "/" + QString(70, 'b'));
+    start(folder);
+    QTRY_COMPARE_WITH_TIMEOUT(count("listening"), 1, 20000);
+    QVERIFY(SingleInstance("sitest", folder).isAnswering());
+    QProcess* second = start(folder);
+    QVERIFY(second->waitForFinished(20000));
+    QCOMPARE(count("asked the first and ended"), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(count("activationRequested"), 1, 20000);
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)

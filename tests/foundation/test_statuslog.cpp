@@ -1,4 +1,5 @@
 #include "client/foundation/ansitext.h"
+#include "client/foundation/cappedlog.h"
 #include "client/foundation/clock.h"
 #include "client/foundation/statuslog.h"
 #include "tests/support/tempprogramfolder.h"
@@ -21,6 +22,7 @@ private slots:
     void ftpDebugLine();
     void clearDebugLogs();
     void clearDebugLogsReportsWhatItCannotDelete();
+    void debugLogHasABudgetAMinuteAndACap();
 };
 
 namespace {
@@ -178,6 +180,30 @@ void TestStatusLog::clearDebugLogsReportsWhatItCannotDelete() {
     QCOMPARE(problems.size(), 1);
     QVERIFY2(problems[0].contains("debug.log"), qPrintable(problems[0]));
     QVERIFY(!QFile::exists(folder.file("debugFTP.log")));
+}
+
+void TestStatusLog::debugLogHasABudgetAMinuteAndACap() {
+    TempProgramFolder folder;
+    ManualClock clock(QDateTime(QDate(2026, 12, 6), QTime(9, 53, 13)));
+    CappedLog log(folder.file("debug.log"));
+    for (int i = 0; i < CappedLog::LinesPerWindow + 50; ++i)
+        log.write("RECD E00", clock);
+    QCOMPARE(folder.logTexts("debug.log").size(), CappedLog::LinesPerWindow);
+    clock.advanceSeconds(60);
+    log.write("RECD E09", clock);
+    QCOMPARE(folder.logTexts("debug.log").mid(CappedLog::LinesPerWindow),
+             QStringList({"[50 more lines not written: at most 300 a minute]", "RECD E09"}));
+
+    // Long lines, a minute apart, up to the cap: one line says so, then nothing more.
+    const QString longLine(60000, QLatin1Char('x'));
+    for (int i = 0; i < 40; ++i) {
+        clock.advanceSeconds(60);
+        log.write(longLine, clock);
+    }
+    const QStringList texts = folder.logTexts("debug.log");
+    QCOMPARE(texts.last(), QString("[this log is capped at 1024 KB for a run: nothing more is "
+                                   "written to it until the next start]"));
+    QCOMPARE(texts.count(longLine), 18);
 }
 
 QTEST_GUILESS_MAIN(TestStatusLog)

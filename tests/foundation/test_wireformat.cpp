@@ -1,3 +1,5 @@
+#include "client/foundation/clock.h"
+#include "client/foundation/protocol/unknowncommands.h"
 #include "client/foundation/protocol/wireformat.h"
 
 #include <QtTest>
@@ -14,6 +16,7 @@ private slots:
     void overLongCompleteMessageIsDropped();
     void emptyMessageAndEightBitText();
     void resetForgetsThePartialMessage();
+    void unknownCommandsHaveABudgetPerWindow();
 };
 
 void TestWireFormat::frameAddsTheTerminator() {
@@ -103,6 +106,29 @@ void TestWireFormat::resetForgetsThePartialMessage() {
     QVERIFY(framer.feed("E20from the old conn").isEmpty());
     framer.reset();
     QCOMPARE(framer.feed("E011\x08"), QStringList({"E011"}));
+}
+
+// Known commands between the junk (the clients only ask for unknown ones) open nothing again:
+// ten lines a window, the rest said as one count once the window is over.
+void TestWireFormat::unknownCommandsHaveABudgetPerWindow() {
+    ManualClock clock;
+    UnknownCommands unknown(&clock);
+    QString summary;
+    int reported = 0;
+    for (int i = 0; i < 1000; ++i) {
+        reported += unknown.admit(&summary) ? 1 : 0;
+        QVERIFY(summary.isEmpty());
+        if (i % 100 == 99)
+            clock.advanceSeconds(30);
+    }
+    QCOMPARE(reported, UnknownCommands::ReportedPerWindow);
+    clock.advanceSeconds(UnknownCommands::WindowMs / 1000);
+    QVERIFY(unknown.admit(&summary));
+    QCOMPARE(summary, QString("Ignored 990 more unknown commands"));
+    for (int i = 0; i < 20; ++i)
+        unknown.admit(&summary);
+    QCOMPARE(unknown.end(), QString("Ignored 11 more unknown commands"));
+    QCOMPARE(unknown.end(), QString());
 }
 
 QTEST_APPLESS_MAIN(TestWireFormat)

@@ -2,14 +2,19 @@
 #include "client/foundation/statuswriter.h"
 #include "client/missions/getdataworker.h"
 #include "tests/support/damageddatabase.h"
+#include "tests/support/filesizelimit.h"
 #include "tests/support/hostsystem.h"
 #include "tests/support/recordingstatus.h"
+#include "tests/support/storedatabases.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tests/support/testdata.h"
 
 #include <QDir>
 #include <QThread>
 #include <QtTest>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -26,12 +31,13 @@ struct Mission {
     QString path() const {
         return folder.file(QStringLiteral("MissionData/m.ini"));
     }
-    void write(const QString& database, const QByteArray& table) {
+    void write(const QString& database, const QByteArray& table,
+               const QByteArray& keys = "UseTargetStartDate=True\r\nStartDateFieldName="
+                                        "OrderDate\r\nStartDate=1/1/1990\r\nDataFields=OrderID,"
+                                        "ShipName,Freight\r\n") {
         folder.write(QStringLiteral("MissionData/m.ini"),
                      "[Mission]\r\nType=getdata\r\nMDBName=" + database.toLocal8Bit() +
-                         "\r\nTableName=" + table +
-                         "\r\nUseTargetStartDate=True\r\nStartDateFieldName=OrderDate\r\n"
-                         "StartDate=1/1/1990\r\nDataFields=OrderID,ShipName,Freight\r\n");
+                         "\r\nTableName=" + table + "\r\n" + keys);
         folder.write(QStringLiteral("MissionData/m.tsd"), Tsd);
         status.lines.clear();
     }
@@ -68,6 +74,9 @@ private slots:
     void failingWorkerIsNamedAndLeavesNothing();
     void cancelStopsTheWorker();
     void missingWorker();
+    void storeDatabasesThroughTheWorker();
+    void dataFileThatCannotBeRemovedIsNotSent();
+    void fullDiskWithTheDataFileHeldLeavesNothingToSend();
 };
 
 void TestGetDataWorker::damagedCopiesEndTheMissionOnly_data() {
@@ -248,6 +257,97 @@ void TestGetDataWorker::missingWorker() {
                  "Error in ProcessGetData on Orders error=the database reader "),
              qPrintable(m.status.lines.at(1)));
     QVERIFY(m.status.lines.at(1).contains("cannot be started"));
+}
+
+// The real worker on the store's databases: a date range on a calculated date column and on a
+// saved query, and a value without text, which ends the mission like a damaged row.
+void TestGetDataWorker::storeDatabasesThroughTheWorker() {
+    Mission m;
+    const QString store = m.folder.file(QStringLiteral("store.accdb"));
+    const QString odd = m.folder.file(QStringLiteral("odd.accdb"));
+    QVERIFY(StoreDatabases::writeStore(store) && StoreDatabases::writeOdd(odd));
+    GetDataWorker worker(TestData::program(QStringLiteral("svGetData")), quickLimits(60000));
+    m.write(store, "Staff",
+            "UseTargetStartDate=True\r\nStartDateFieldName=Review\r\nStartDate=1/1/2021\r\n"
+            "DataFields=ID,FullName,Big\r\n");
+    m.run(worker);
+    QCOMPARE(m.status.lines.size(), 1);
+    QCOMPARE(m.folder.lines(QStringLiteral("MissionData/m.tsv")),
+             QStringList{"2\tKent, Clark\t-0.5"});
+    QVERIFY(m.tsd().contains("StartDate=6/14/2021 12:45:00 PM\r\nEndDate=6/14/2021 12:45:00 PM"));
+
+    m.write(store, "Unpaid",
+            "UseTargetEndDate=True\r\nEndDateFieldName=OrderDate\r\nEndDate=2/3/2021\r\n"
+            "DataFields=OrderID,CompanyName,Amount\r\n");
+    m.run(worker);
+    QCOMPARE(m.folder.lines(QStringLiteral("MissionData/m.tsv")),
+             QStringList({"1\tAlfreds\t550", "2\tBoston Beans\t50", "4\tCactus\t250"}));
+    QVERIFY(m.tsd().contains("StartDate=1/5/2021\r\nEndDate=2/3/2021"));
+
+    m.write(odd, "Odd", "DataFields=ID,Shape\r\n");
+    m.run(worker);
+    QCOMPARE(m.status.lines.last(),
+             QString("Error in ProcessGetData on Odd error=column 'Shape' of table 'Odd' holds "
+                     "values of type 70, which cannot be turned into text"));
+    QVERIFY(!m.tsvExists());
+    QCOMPARE(m.tsd(), Tsd);
+}
+
+// A .tsv from before that cannot be removed (a folder of that name stands in for a file
+// another program holds open) would go back as this mission's rows: the mission says so and
+// does not run, and the return pack leaves the file out.
+void TestGetDataWorker::dataFileThatCannotBeRemovedIsNotSent() {
+    Mission m;
+    QVERIFY(QDir().mkpath(m.folder.file(QStringLiteral("MissionData/m.tsv/held"))));
+    GetDataWorker worker(TestData::program(QStringLiteral("fake_svGetData")), quickLimits(1000));
+    m.write(QStringLiteral("unused.mdb"), "Crash");
+    QVERIFY(!worker.run(m.path(), m.status, [] { QThread::msleep(10); }));
+    QCOMPARE(m.status.lines.size(), 2);
+    QVERIFY2(m.status.lines[1].startsWith("Error in ProcessGetData on Crash error=cannot delete " +
+                                          m.folder.file("MissionData/m.tsv")) &&
+                 m.status.lines[1].endsWith("; it is not sent"),
+             qPrintable(m.status.lines[1]));
+    QVERIFY(!QFile::exists(m.folder.file(QStringLiteral("worker.started"))));
+}
+
+// The night: MissionData's disk full (a file size limit the worker inherits) while
+// the data file is held open (it cannot be removed). The worker, installed in the program
+// folder, names the cause, and nothing of the partial file lies in MissionData.
+void TestGetDataWorker::fullDiskWithTheDataFileHeldLeavesNothingToSend() {
+#ifndef Q_OS_LINUX
+    QSKIP("the held file is an LD_PRELOAD stand-in, Linux only (Windows: see test_replacingfile)");
+#else
+    Mission m;
+    const QString program = m.folder.file(QStringLiteral("svGetData"));
+    QVERIFY(QFile::copy(TestData::program(QStringLiteral("svGetData")), program));
+    m.write(TestData::dataFile(QStringLiteral("nwind.mdb")), "Orders");
+    const QByteArray asanOptions = qgetenv("ASAN_OPTIONS");
+    qputenv("LD_PRELOAD", QFile::encodeName(TestData::binDir() + "/unremovable_preload.so"));
+    qputenv("SKYVANE_TEST_UNREMOVABLE", "m.tsv");
+    // The stand-in comes before the sanitizer's runtime in the worker.
+    qputenv("ASAN_OPTIONS", asanOptions + ":verify_asan_link_order=0");
+    {
+        FileSizeLimit fullDisk(8192);
+        GetDataWorker worker(program, quickLimits(60000));
+        QVERIFY(worker.run(m.path(), m.status, [] { QThread::msleep(10); }));
+    }
+    qunsetenv("LD_PRELOAD");
+    qunsetenv("SKYVANE_TEST_UNREMOVABLE");
+    qputenv("ASAN_OPTIONS", asanOptions);
+
+    const QString prefix = "Error in ProcessGetData on Orders error=";
+    QCOMPARE(m.status.lines.size(), 3);
+    QCOMPARE(m.status.lines[1], prefix + "cannot write " + m.folder.file("MissionData/m.tsv") +
+                                    ": " + QString::fromLocal8Bit(std::strerror(EFBIG)));
+    QVERIFY2(m.status.lines[2].startsWith(prefix + "cannot remove the unfinished " +
+                                          m.folder.file("temp")) &&
+                 m.status.lines[2].endsWith("; it is not sent and goes at the next start"),
+             qPrintable(m.status.lines[2]));
+    QCOMPARE(QDir(m.folder.file(QStringLiteral("MissionData")))
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList({"m.ini", "m.tsd"}));
+    QCOMPARE(m.tsd(), Tsd);
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestGetDataWorker)

@@ -56,6 +56,7 @@ private slots:
     void packNameThatIsNoPlainFileNameTouchesNothing();
     void failuresOfTheReception();
     void returnPackThatCannotBeMadeIsNotUploaded();
+    void dataFileThatMustNotGoBackIsLeftOut();
     void sendfileThatFailsKeepsItsArchiveForTheServer();
     void getfileMatchingNothingWritesOnlyItsFirstLine();
     void archiveFolderEqualToSourceMovesNothing_data();
@@ -287,6 +288,23 @@ void TestMissionPack::returnPackThatCannotBeMadeIsNotUploaded() {
     QVERIFY(host.lines[1].startsWith("Error in ProcessMissions During Zip Error="));
     QVERIFY(host.lines[1].size() > QString("Error in ProcessMissions During Zip Error=").size());
     QVERIFY(!m_server->exists("store7/MissionPackIn.zip"));
+}
+
+void TestMissionPack::dataFileThatMustNotGoBackIsLeftOut() {
+    writeFile(storeFile("MissionData/g.ini"), mission("Type=getdata\r\n"));
+    writeFile(storeFile("MissionData/g.tsd"), "[TSD]\r\n");
+    writeFile(storeFile("MissionData/g.tsv"), "10248\tstale\r\n");
+    QVERIFY(m_server->start());
+    ftpAccount().server = m_server->address();
+
+    TestTransferHost host(m_folder->path(), TestTransferHost::windowed());
+    QVERIFY(ProcessMissions(host, {"g.ini"}, [](const QString&) { return false; }));
+    QCOMPARE(TestZip::entries(m_server->filePath("store7/MissionPackIn.zip")),
+             QStringList({"g.ini", "g.tsd"}));
+    // The next zip packs the folder whole again.
+    QVERIFY(ProcessMissions(host, {"g.ini"}, host.getDataRecorder()));
+    QCOMPARE(TestZip::entries(m_server->filePath("store7/MissionPackIn.zip")),
+             QStringList({"g.ini", "g.tsd", "g.tsv"}));
 }
 
 void TestMissionPack::sendfileThatFailsKeepsItsArchiveForTheServer() {

@@ -12,6 +12,8 @@ private slots:
     void singles_data();
     void singles();
     void currency();
+    void decimals_data();
+    void decimals();
 };
 
 void TestValueText::doubles_data() {
@@ -68,6 +70,38 @@ void TestValueText::currency() {
     out.append(' ');
     ValueText::appendCurrency(out, std::numeric_limits<qint64>::min());
     QCOMPARE(out, QByteArray("17.52 -0.0005 -922337203685477.5808"));
+}
+
+void TestValueText::decimals_data() {
+    QTest::addColumn<quint32>("high");
+    QTest::addColumn<quint32>("low");
+    QTest::addColumn<int>("scale");
+    QTest::addColumn<bool>("negative");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("whole") << 0u << 1200u << 0 << false << QByteArray("1200");
+    QTest::newRow("trailing zeros go") << 0u << 1200u << 2 << false << QByteArray("12");
+    QTest::newRow("below one") << 0u << 5u << 3 << true << QByteArray("-0.005");
+    QTest::newRow("negative zero") << 0u << 0u << 4 << true << QByteArray("0");
+    // The top word and the low word only: 2^96 + 7.
+    QTest::newRow("beyond 64 bits")
+        << 1u << 7u << 10 << false << QByteArray("7922816251426433759.3543950343");
+}
+
+void TestValueText::decimals() {
+    QFETCH(quint32, high);
+    QFETCH(quint32, low);
+    QFETCH(int, scale);
+    QFETCH(bool, negative);
+    QFETCH(QByteArray, text);
+    const quint32 words[4] = {high, 0, 0, low};
+    QByteArray out;
+    ValueText::appendDecimal(out, words, scale, negative);
+    QCOMPARE(out, text);
+    // The largest magnitude, all 39 digits.
+    const quint32 all[4] = {~0u, ~0u, ~0u, ~0u};
+    out.clear();
+    ValueText::appendDecimal(out, all, 38, false);
+    QCOMPARE(out, QByteArray("3.40282366920938463463374607431768211455"));
 }
 
 QTEST_GUILESS_MAIN(TestValueText)

@@ -2,6 +2,7 @@
 #include "client/foundation/paths.h"
 #include "client/foundation/prompter.h"
 #include "client/foundation/settings.h"
+#include "client/foundation/statuslog.h"
 #include "client/session/clientstate.h"
 #include "client/session/sessionclient.h"
 #include "client/session/sessionprocedures.h"
@@ -59,10 +60,12 @@ struct Rig {
         sessionValues() = SessionValues();
         ftpAccount() = FtpAccount();
         session.setClock(&clock);
+        StatusLog::instance().setClock(&clock);
         Prompter::setCurrent(&prompter);
     }
     ~Rig() {
         Prompter::setCurrent(nullptr);
+        StatusLog::instance().setClock(nullptr);
     }
 
     // Starts the server on its script and the client's network part against it.

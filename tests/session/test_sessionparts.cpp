@@ -1,5 +1,7 @@
+#include "client/foundation/clock.h"
 #include "client/foundation/protocol/socketnotice.h"
 #include "client/platform/dialler.h"
+#include "client/session/boundedqueue.h"
 #include "client/session/retryschedule.h"
 
 #include <QtTest>
@@ -15,6 +17,7 @@ private slots:
     void noticeTable();
     void qtErrorsBecomeWindowsNumbers();
     void dialErrorTexts();
+    void dropSummaryIsOneLineAWindow();
 };
 
 void TestSessionParts::waitOfNSecondsEndsOnTickNPlusOne() {
@@ -108,6 +111,33 @@ void TestSessionParts::dialErrorTexts() {
     QCOMPARE(DialErrorText(631), QString("No Dial Tone, or User Canceled"));
     QCOMPARE(DialErrorText(87), QString("ERROR_INVALID_PARAMETER"));
     QCOMPARE(DialErrorText(5), QString("<invalid>Connection may be blank"));
+}
+
+// A server that keeps the incoming queue full frees a slot every dispatch: one line a window
+// says how many were dropped, not one a freed slot.
+void TestSessionParts::dropSummaryIsOneLineAWindow() {
+    ManualClock clock;
+    BoundedQueue queue("incoming");
+    queue.setClock(&clock);
+    for (int i = 0; i < BoundedQueue::MaxMessages; ++i)
+        QVERIFY(queue.enqueue("E00"));
+    QStringList lines;
+    for (int round = 0; round < 100; ++round) {
+        QVERIFY(!queue.enqueue("E00"));
+        QVERIFY(!queue.enqueue("E00"));
+        queue.dequeue();
+        QVERIFY(queue.enqueue("E00"));
+        const QString line = queue.takeDropSummary();
+        if (!line.isEmpty())
+            lines << line;
+        if (round == 49)
+            clock.advanceSeconds(BoundedQueue::SummaryWindowMs / 1000);
+    }
+    QCOMPARE(lines, QStringList({"Dropped 2 incoming messages: the queue was full",
+                                 "Dropped 100 incoming messages: the queue was full"}));
+    QVERIFY(!queue.enqueue("E00"));
+    QCOMPARE(queue.takeDropSummary(), QString());
+    QCOMPARE(queue.takeAllDrops(), QString("Dropped 99 incoming messages: the queue was full"));
 }
 
 QTEST_GUILESS_MAIN(TestSessionParts)

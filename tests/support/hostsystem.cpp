@@ -1,5 +1,7 @@
 #include "tests/support/hostsystem.h"
 
+#include "client/foundation/sanitizers.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -94,6 +96,16 @@ qint64 peakMemoryKb(qint64 pid) {
     }
     return 0;
 #endif
+}
+
+QString memoryBoundSkipReason() {
+    if (SKYVANE_ADDRESS_SANITIZER)
+        return QStringLiteral("the memory bound: AddressSanitizer's shadow and quarantine cost "
+                              "more than the bound");
+    if (underWine())
+        return QStringLiteral("the memory bound: under wine the working set holds wine's own "
+                              "libraries too");
+    return QString();
 }
 
 } // namespace HostSystem

@@ -19,4 +19,8 @@ bool underWine();
 // The peak resident memory of a running process in KiB; 0 when it cannot be read.
 qint64 peakMemoryKb(qint64 pid);
 
+// Why a bound on a program's peak memory means nothing in this build or here; empty when it
+// does.
+QString memoryBoundSkipReason();
+
 } // namespace HostSystem

@@ -3,6 +3,7 @@
 #include "client/foundation/ansitext.h"
 #include "client/foundation/paths.h"
 #include "client/foundation/statuslog.h"
+#include "client/foundation/tempfolder.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -13,6 +14,8 @@ TempProgramFolder::TempProgramFolder() {
 }
 
 TempProgramFolder::~TempProgramFolder() {
+    // The run's temporary folder in it is held open (on Windows) while it lives.
+    TempFolder::release();
     Paths::setProgramFolderForTesting(QString());
 }
 

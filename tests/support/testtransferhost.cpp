@@ -81,5 +81,8 @@ void TestTransferHost::clearFtpDone() {
 }
 
 GetDataRunner TestTransferHost::getDataRecorder() {
-    return [this](const QString& missionPath) { getDataMissions << missionPath; };
+    return [this](const QString& missionPath) {
+        getDataMissions << missionPath;
+        return true;
+    };
 }

@@ -1,4 +1,7 @@
+#include "client/foundation/tempfolder.h"
 #include "client/transfer/zipcomponent.h"
+#include "tests/support/filesizelimit.h"
+#include "tests/support/tempprogramfolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,8 +10,11 @@
 
 #include <zip.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -27,8 +33,10 @@ QByteArray readFile(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-// An archive written directly with libzip, so entries can carry any name at all.
-void makeArchive(const QString& path, const Entries& entries) {
+// An archive written directly with libzip, so entries can carry any name at all; adjust sets
+// what else an entry (by index) carries.
+void makeArchive(const QString& path, const Entries& entries,
+                 const std::function<void(zip_t*, zip_uint64_t)>& adjust = {}) {
     int error = 0;
     zip_t* za = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     QVERIFY(za);
@@ -44,7 +52,10 @@ void makeArchive(const QString& path, const Entries& entries) {
             memcpy(data, entry.second.constData(), size_t(entry.second.size()));
         zip_source_t* source = zip_source_buffer(za, data, zip_uint64_t(entry.second.size()), 1);
         QVERIFY(source);
-        QVERIFY(zip_file_add(za, name.constData(), source, ZIP_FL_ENC_RAW) >= 0);
+        const zip_int64_t index = zip_file_add(za, name.constData(), source, ZIP_FL_ENC_RAW);
+        QVERIFY(index >= 0);
+        if (adjust)
+            adjust(za, zip_uint64_t(index));
     }
     QCOMPARE(zip_close(za), 0);
 }
@@ -126,6 +137,17 @@ QByteArray noise(int size, quint32 seed) {
     return data;
 }
 
+// Flips bytes of an archive where its copy of text begins (text stored uncompressed), or at
+// offset bytes after the local header of the entry name.
+void damage(const QString& archive, const QByteArray& at, int offset) {
+    QByteArray bytes = readFile(archive);
+    const qsizetype start = bytes.indexOf(at);
+    QVERIFY(start >= 0);
+    for (qsizetype i = start + offset; i < start + offset + 16; ++i)
+        bytes[i] = char(~bytes[i]);
+    writeFile(archive, bytes);
+}
+
 } // namespace
 
 class TestZipComponent : public QObject {
@@ -143,6 +165,12 @@ private slots:
     void abortStopsBothOperations();
     void manyFilesKeepTheirOrderAndContent();
     void abortWhileWorkingLeavesNothingBehind();
+    void unpackedFilesTakeOnlyTheExecutableBit();
+    void lastEntryOfANameWins();
+    void firstFailureInArchiveOrderIsReported();
+    void fileChangingWhilePackedFailsThePacking();
+    void fullDiskIsNamed();
+    void temporariesOfTheProgramFolderGoToTheRunFolder();
 };
 
 void TestZipComponent::folderRoundTrip() {
@@ -459,6 +487,155 @@ void TestZipComponent::abortWhileWorkingLeavesNothingBehind() {
     QCOMPARE(
         left.join(' '),
         QString("big/ big/part0.tsv big/part1.tsv big/part2.tsv big/part3.tsv out/ stored.zip"));
+}
+
+void TestZipComponent::unpackedFilesTakeOnlyTheExecutableBit() {
+#ifdef Q_OS_WIN
+    QSKIP("Windows files have no Unix mode to take");
+#endif
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("update.zip");
+    const QList<quint32> modes = {0100777, 0100666, 0120777};
+    makeArchive(archive, {{"skyvane.new", "program"}, {"notes.txt", "text"}, {"link", "target"}},
+                [&](zip_t* za, zip_uint64_t index) {
+                    zip_file_set_external_attributes(za, index, 0, ZIP_OPSYS_UNIX,
+                                                     modes[int(index)] << 16);
+                });
+    ZipComponent zip;
+    QCOMPARE(unpackArchive(zip, archive, dir.filePath("out"), "*.*"), qint16(0));
+    const auto permissions = [&](const char* name) {
+        return QFileInfo(dir.filePath("out/") + name).permissions();
+    };
+    const QFileDevice::Permissions groupOrOtherWrite =
+        QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    QVERIFY(permissions("skyvane.new") & QFileDevice::ExeOwner);
+    for (const char* name : {"skyvane.new", "notes.txt", "link"})
+        QVERIFY2(!(permissions(name) & groupOrOtherWrite), name);
+    QVERIFY(!(permissions("notes.txt") & QFileDevice::ExeOwner));
+    // A symbolic link entry is a plain file, not a program.
+    QVERIFY(!QFileInfo(dir.filePath("out/link")).isSymLink());
+    QVERIFY(!(permissions("link") & QFileDevice::ExeOwner));
+}
+
+// Two entries of one name (or equal but for case, one file on Windows): the last one in the
+// archive, whichever thread takes which.
+void TestZipComponent::lastEntryOfANameWins() {
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("p.zip");
+    makeArchive(archive, {{"a.txt", noise(2000000, 5)},
+                          {"sub/B.txt", noise(1000000, 6)},
+                          {"A.TXT", "last"},
+                          {"sub/b.txt", "last b"}});
+    ZipComponent zip;
+    QCOMPARE(unpackArchive(zip, archive, dir.filePath("out"), "*.*"), qint16(0));
+    QCOMPARE(tree(dir.filePath("out")), QStringList({"A.TXT", "sub/", "sub/b.txt"}));
+    QCOMPARE(readFile(dir.filePath("out/A.TXT")), QByteArray("last"));
+    QCOMPARE(readFile(dir.filePath("out/sub/b.txt")), QByteArray("last b"));
+}
+
+// Entry 0 fails its check at its end, entry 2 at once; the threads take the big entries first.
+void TestZipComponent::firstFailureInArchiveOrderIsReported() {
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("p.zip");
+    const QByteArray first = "first entry, stored " + compressible(20000);
+    Entries entries = {{"first.txt", first}};
+    for (int i = 1; i <= 4; ++i)
+        entries.append({QString("big%1.tsv").arg(i), salesRows(3000000, quint32(i))});
+    makeArchive(archive, entries, [](zip_t* za, zip_uint64_t index) {
+        if (index == 0)
+            zip_set_file_compression(za, index, ZIP_CM_STORE, 0);
+    });
+    damage(archive, first, 100);
+    damage(archive, "big2.tsv", 600);
+    ZipComponent zip;
+    const qint16 result = unpackArchive(zip, archive, dir.filePath("out"), "*.*");
+    QCOMPARE(result, qint16(ZipComponent::ArchiveDamaged));
+    QVERIFY2(zip.errorDescription(0, result).contains("\"first.txt\""),
+             qPrintable(zip.errorDescription(0, result)));
+}
+
+// The store's program writes a file while it is packed: a torn copy never passes. The big
+// files keep every thread busy while the report grows.
+void TestZipComponent::fileChangingWhilePackedFailsThePacking() {
+    QTemporaryDir dir;
+    const QString base = dir.filePath("reports");
+    for (int i = 0; i < 4; ++i)
+        writeFile(base + QString("/big%1.tsv").arg(i), salesRows(3000000, quint32(i)));
+    const QString report = base + "/day.tsv";
+    writeFile(report, salesRows(100000, 9));
+    ZipComponent zip;
+    // Once the archive is being written (libzip's temporary file shows). No name filters in
+    // this thread: their regular expressions crash a plain thread's end under wine.
+    std::thread writer([&] {
+        for (int i = 0; i < 10000; ++i) {
+            const QStringList names = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+            if (std::any_of(names.begin(), names.end(),
+                            [](const QString& name) { return name.startsWith("p.zip."); }))
+                break;
+            QThread::msleep(1);
+        }
+        QFile file(report);
+        if (file.open(QIODevice::Append))
+            file.write("10249\tstore 7\t12\r\n");
+    });
+    const qint16 result = zipFolder(zip, dir.filePath("p.zip"), base, "*.*");
+    writer.join();
+    QCOMPARE(result, qint16(ZipComponent::CannotReadFile));
+    QVERIFY2(zip.errorDescription(0, result).contains("day.tsv changed while it was being packed"),
+             qPrintable(zip.errorDescription(0, result)));
+    QVERIFY(!QFile::exists(dir.filePath("p.zip")));
+}
+
+// A write the disk cuts short names its cause (the files being unpacked: test_getdataworker).
+void TestZipComponent::fullDiskIsNamed() {
+    if (!FileSizeLimit::supported())
+        QSKIP("no file size limit to set here (it stands in for a full disk on Linux)");
+    QTemporaryDir dir;
+    writeFile(dir.filePath("src/blob.bin"), noise(3000000, 4));
+    ZipComponent zip;
+    FileSizeLimit fullDisk(1000000);
+    const qint16 result = zipFolder(zip, dir.filePath("p.zip"), dir.filePath("src"), "*.*");
+    QCOMPARE(result, qint16(ZipComponent::CannotWriteFile));
+    QVERIFY2(zip.errorDescription(0, result).endsWith(QString::fromLocal8Bit(std::strerror(EFBIG))),
+             qPrintable(zip.errorDescription(0, result)));
+}
+
+// Archives and unpacked files of the program folder are written in the run's folder: a crash
+// leaves nothing beside them, and the next start clears that folder.
+void TestZipComponent::temporariesOfTheProgramFolderGoToTheRunFolder() {
+    TempProgramFolder folder;
+    const QString missionData = folder.file("MissionData");
+    for (int i = 0; i < 3; ++i)
+        writeFile(missionData + QString("/part%1.tsv").arg(i), salesRows(3000000, quint32(i)));
+    const QString run = TempFolder::path();
+    QVERIFY(!run.isEmpty());
+    QStringList besideSeen, runSeen;
+    std::atomic<bool> done{false};
+    std::thread watcher([&] {
+        while (!done) {
+            besideSeen << QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
+            for (const QString& name : QDir(missionData).entryList(QDir::Files | QDir::Hidden)) {
+                if (name.startsWith('.') || name.endsWith(".part"))
+                    besideSeen << name;
+            }
+            runSeen << QDir(run).entryList(QDir::Files | QDir::Hidden);
+            QThread::msleep(1);
+        }
+    });
+    ZipComponent zip;
+    const QString archive = folder.file("MissionPackIn.zip");
+    const qint16 packed = zipFolder(zip, archive, missionData, "*.*");
+    const qint16 unpacked = unpackArchive(zip, archive, folder.file("MissionData/out"), "*.*");
+    done = true;
+    watcher.join();
+    QCOMPARE(packed, qint16(0));
+    QCOMPARE(unpacked, qint16(0));
+    besideSeen.removeAll("MissionPackIn.zip");
+    QCOMPARE(besideSeen, QStringList());
+    QVERIFY(!runSeen.filter(".deflate-").isEmpty());
+    QVERIFY(!runSeen.filter(QRegularExpression("^part\\d.tsv.*\\.part$")).isEmpty());
+    QCOMPARE(QDir(run).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestZipComponent)

@@ -2,6 +2,13 @@
 
 #include <QStringList>
 
+UnknownCommands::UnknownCommands(const Clock* clock)
+    : m_budget(ReportedPerWindow, WindowMs, clock) {}
+
+void UnknownCommands::setClock(const Clock* clock) {
+    m_budget.setClock(clock);
+}
+
 bool UnknownCommands::isKnown(const QString& code) {
     static const QStringList known = {
         QStringLiteral("E00"), QStringLiteral("E01"), QStringLiteral("E02"), QStringLiteral("E03"),
@@ -13,23 +20,16 @@ bool UnknownCommands::isKnown(const QString& code) {
 }
 
 bool UnknownCommands::admit(QString* summary) {
-    summary->clear();
-    if (m_reported < ReportedPerBurst) {
-        ++m_reported;
-        return true;
-    }
-    if (++m_ignored == SummaryEvery)
-        *summary = takeSummary();
-    return false;
+    const bool report = m_budget.admit();
+    *summary = summaryLine(m_budget.takeDue());
+    return report;
 }
 
-QString UnknownCommands::endBurst() {
-    m_reported = 0;
-    return m_ignored > 0 ? takeSummary() : QString();
+QString UnknownCommands::end() {
+    return summaryLine(m_budget.takeAll());
 }
 
-QString UnknownCommands::takeSummary() {
-    const QString line = QStringLiteral("Ignored %1 more unknown commands").arg(m_ignored);
-    m_ignored = 0;
-    return line;
+QString UnknownCommands::summaryLine(qint64 ignored) {
+    return ignored > 0 ? QStringLiteral("Ignored %1 more unknown commands").arg(ignored)
+                       : QString();
 }

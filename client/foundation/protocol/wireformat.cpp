@@ -34,13 +34,18 @@ QStringList WireFramer::feed(const QByteArray& data) {
 }
 
 void WireFramer::dropOverLong() {
-    m_problems << QStringLiteral("Dropped an incoming message longer than %1 bytes")
-                      .arg(Wire::MaxMessageBytes);
+    if (m_overLongLines.admit())
+        m_problems << QStringLiteral("Dropped an incoming message longer than %1 bytes")
+                          .arg(Wire::MaxMessageBytes);
     m_partial.clear();
     m_discarding = true;
 }
 
 QStringList WireFramer::takeProblems() {
+    if (const qint64 more = m_overLongLines.takeDue())
+        m_problems << QStringLiteral("Dropped %1 more incoming messages longer than %2 bytes")
+                          .arg(more)
+                          .arg(Wire::MaxMessageBytes);
     QStringList out;
     out.swap(m_problems);
     return out;

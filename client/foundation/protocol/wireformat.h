@@ -1,5 +1,7 @@
 #pragma once
 
+#include "client/foundation/logbudget.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -13,6 +15,10 @@ constexpr char Terminator = '\x08';
 // that a faulty server cannot make the client grow without end.
 constexpr int MaxMessageBytes = 64 * 1024;
 
+// What the connection holds of received data, and takes from it at once: a burst of millions
+// of messages waits in the system's buffers instead of the client's memory.
+constexpr qint64 ReadChunkBytes = 64 * 1024;
+
 // The message in the system code page, followed by the terminator.
 QByteArray frame(const QString& message);
 
@@ -25,7 +31,8 @@ public:
     // The complete messages of this arrival (with what was kept before), oldest first.
     QStringList feed(const QByteArray& data);
 
-    // A status line for each over-long message dropped since the last call.
+    // A status line for each over-long message dropped since the last call: the first few of a
+    // window, and then one line with the count once that window is over.
     QStringList takeProblems();
 
     // Forgets a kept partial message (a new connection starts clean).
@@ -39,4 +46,5 @@ private:
     QByteArray m_partial;
     bool m_discarding = false; // inside an over-long message: skip to its terminator
     QStringList m_problems;
+    LogBudget m_overLongLines{10, 10 * 60 * 1000};
 };
