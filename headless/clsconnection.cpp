@@ -67,7 +67,6 @@ void clsConnection::Disconnect() {
 }
 
 void clsConnection::onConnected() {
-    setLineBound(true);
     m_status.writeStatus(QStringLiteral("Connected to the Dockmere"));
     m_status.writeStatus(QStringLiteral("Registering ") + m_siteId +
                          QStringLiteral(" with the Dockmere"));
@@ -79,6 +78,7 @@ void clsConnection::onConnected() {
         return;
     }
     m_ClientSocket->flush();
+    setLineBound(true);
 }
 
 void clsConnection::onReadyRead() {
