@@ -37,6 +37,8 @@ private slots:
     void init();
     void cleanup();
     void wholeSessionDeliversTheReturnPack();
+    void wholeNightAgainstVsftpd_data();
+    void wholeNightAgainstVsftpd();
     void refusedPassiveModeStillTransfers();
     void endingsAndAnswers_data();
     void endingsAndAnswers();
@@ -169,6 +171,44 @@ void TestVanelet::wholeSessionDeliversTheReturnPack() {
         QVERIFY(QRegularExpression("^\\d+/\\d+/\\d{4} \\d+:\\d\\d:\\d\\d [AP]M :")
                     .match(line)
                     .hasMatch());
+}
+
+void TestVanelet::wholeNightAgainstVsftpd_data() {
+    QTest::addColumn<bool>("tls");
+    QTest::newRow("FTP over TLS") << true;
+    QTest::newRow("plain FTP") << false;
+}
+
+// vanelet never updates itself and never sends transact.log: its night is the Mission Pack and
+// the return pack.
+void TestVanelet::wholeNightAgainstVsftpd() {
+    QFETCH(bool, tls);
+    m_ftp.reset(new FtpServerFixture(FtpServerFixture::Daemon::Vsftpd));
+    m_ftp->addUser("store", "secret");
+    m_ftp->setTls(tls ? FtpServerFixture::Tls::OwnCa : FtpServerFixture::Tls::Off);
+    const QString reports = m_folder->file("reports");
+    QVERIFY(QDir().mkpath(reports));
+    m_folder->write("reports/day.txt", "sales");
+    m_ftp->writeFile("store7/night.zip",
+                     TestZip::make({{"a.ini", "[Mission]\r\nType=getfile\r\nTargetFiles=" +
+                                                  reports.toLocal8Bit() + "/*.txt\r\n"}}));
+    QVERIFY(m_ftp->start());
+    if (tls)
+        m_folder->write("skyvane.ini", m_folder->read("skyvane.ini") + "FtpTls=True\r\nFtpCaFile=" +
+                                           m_ftp->caFile().toLocal8Bit() + "\r\n");
+
+    const QString script = QString(registration) + ftpData +
+                           "send E13\n"
+                           "expect STORE12E30default\n"
+                           "send E30night.zip\n"
+                           "expect STORE12E31\n"
+                           "send E08\n"
+                           "closed\n";
+    QVERIFY(run({"-log"}, script));
+    QVERIFY2(m_server->succeeded(),
+             qPrintable(m_serverError + "\n" + m_folder->logTexts("vanelet.log").join('\n')));
+    QCOMPARE(TestZip::entries(m_ftp->filePath("store7/MissionPackIn.zip")),
+             QStringList({"a.ini", "a.zip"}));
 }
 
 void TestVanelet::refusedPassiveModeStillTransfers() {
