@@ -509,12 +509,6 @@ void FtpClient::periodicCheck() {
     }
     if (m_abort) {
         finishOperation(ErrorAborted, tr("FTP operation aborted"), true);
-    } else if (m_op->ticketWait.isValid() && m_op->dataSocket >= 0 &&
-               (ControlReply::waitReadable(m_op->dataSocket, 0) ||
-                m_op->ticketWait.elapsed() >= qMin(TicketWaitMs, m_inactivityLimitMs / 2))) {
-        m_op->dataSocket = -1; // the upload may end now
-        m_op->lastActivity.start();
-        curl_easy_pause(m_op->easy, CURLPAUSE_CONT);
     } else if (m_op->lastActivity.elapsed() >= m_inactivityLimitMs) {
         finishOperation(ErrorTimedOut,
                         tr("FTP transfer stalled: nothing moved for %1 seconds")
@@ -523,6 +517,8 @@ void FtpClient::periodicCheck() {
     } else if (m_curlDepth == 0) {
         int running = 0;
         ++m_curlDepth;
+        if (uploadEndMayGo(*m_op))
+            curl_easy_pause(m_op->easy, CURLPAUSE_CONT);
         curl_multi_perform(m_multi, &running);
         --m_curlDepth;
         checkFinished();
@@ -719,6 +715,16 @@ bool FtpClient::holdUploadEnd(Operation& op) {
         }
     }
     return false;
+}
+
+bool FtpClient::uploadEndMayGo(Operation& op) const {
+    if (op.dataSocket < 0 ||
+        (!ControlReply::waitReadable(op.dataSocket, 0) &&
+         op.ticketWait.elapsed() < qMin(TicketWaitMs, m_inactivityLimitMs / 2)))
+        return false;
+    op.dataSocket = -1;
+    op.lastActivity.start();
+    return true;
 }
 
 bool FtpClient::transferComplete(const Operation& op) {

@@ -133,7 +133,10 @@ private:
     static QString failureDescription(const Operation& op, int code);
     static void noteReply(Operation& op, const QString& line);
     static bool transferComplete(const Operation& op);
+    // Over TLS 1.3 the end of an upload waits for the server's session ticket: the first pauses
+    // the upload before its last part, the second tells when it may go on.
     bool holdUploadEnd(Operation& op);
+    bool uploadEndMayGo(Operation& op) const;
     void waitForOperation();
 
     void drive(qintptr socket, int eventMask);
