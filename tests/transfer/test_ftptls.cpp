@@ -75,6 +75,8 @@ private slots:
     }
     void transfersRunOverTlsAndTheLogShowsIt() {
         QFETCH(bool, vsftpd);
+        if (vsftpd && !HostSystem::tlsResumptionProblem().isEmpty())
+            QSKIP(qPrintable(HostSystem::tlsResumptionProblem()));
         FtpServerFixture& server = tlsServer(vsftpd);
         QByteArray data(300 * 1024, Qt::Uninitialized);
         for (char& c : data)
