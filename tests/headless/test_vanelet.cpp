@@ -1,5 +1,6 @@
 #include "client/foundation/paths.h"
 #include "client/foundation/protocol/unknowncommands.h"
+#include "tests/support/clientprogram.h"
 #include "tests/support/ftpserverfixture.h"
 #include "tests/support/hostsystem.h"
 #include "tests/support/junkflood.h"
@@ -189,16 +190,11 @@ void TestVanelet::wholeNightAgainstVsftpd() {
     m_ftp.reset(new FtpServerFixture(FtpServerFixture::Daemon::Vsftpd));
     m_ftp->addUser("store", "secret");
     m_ftp->setTls(tls ? FtpServerFixture::Tls::OwnCa : FtpServerFixture::Tls::Off);
-    const QString reports = m_folder->file("reports");
-    QVERIFY(QDir().mkpath(reports));
-    m_folder->write("reports/day.txt", "sales");
-    m_ftp->writeFile("store7/night.zip",
-                     TestZip::make({{"a.ini", "[Mission]\r\nType=getfile\r\nTargetFiles=" +
-                                                  reports.toLocal8Bit() + "/*.txt\r\n"}}));
+    m_ftp->writeFile("store7/night.zip", ClientProgram::reportsPack(*m_folder));
     QVERIFY(m_ftp->start());
     if (tls)
-        m_folder->write("skyvane.ini", m_folder->read("skyvane.ini") + "FtpTls=True\r\nFtpCaFile=" +
-                                           m_ftp->caFile().toLocal8Bit() + "\r\n");
+        m_folder->write("skyvane.ini",
+                        m_folder->read("skyvane.ini") + ClientProgram::ftpTlsSettings(*m_ftp));
 
     const QString script = QString(registration) + ftpData +
                            "send E13\n"

@@ -8,7 +8,6 @@
 #include "tests/support/testzip.h"
 #include "tools/sessionserver/sessionserver.h"
 
-#include <QDir>
 #include <QProcess>
 #include <QtTest>
 
@@ -34,12 +33,7 @@ void TestSkyvaneNight::wholeNightAgainstVsftpd() {
     FtpServerFixture ftp(FtpServerFixture::Daemon::Vsftpd);
     ftp.addUser("store", "secret");
     ftp.setTls(tls ? FtpServerFixture::Tls::OwnCa : FtpServerFixture::Tls::Off);
-    const QString reports = folder.file("reports");
-    QVERIFY(QDir().mkpath(reports));
-    folder.write("reports/day.txt", "sales");
-    ftp.writeFile("store12/night.zip",
-                  TestZip::make({{"a.ini", "[Mission]\r\nType=getfile\r\nTargetFiles=" +
-                                               reports.toLocal8Bit() + "/*.txt\r\n"}}));
+    ftp.writeFile("store12/night.zip", ClientProgram::reportsPack(folder));
     ftp.writeFile("skyvane.zip", TestZip::make({{"skyvane.new", "the next build"}}));
     QVERIFY(ftp.start());
     QVERIFY(server.listen());
@@ -57,8 +51,8 @@ void TestSkyvaneNight::wholeNightAgainstVsftpd() {
         "closed\n"));
     QVERIFY(ClientProgram::installClient(folder, server.port()));
     if (tls)
-        folder.write("skyvane.ini", folder.read("skyvane.ini") + "FtpTls=True\r\nFtpCaFile=" +
-                                        ftp.caFile().toLocal8Bit() + "\r\n");
+        folder.write("skyvane.ini",
+                     folder.read("skyvane.ini") + ClientProgram::ftpTlsSettings(ftp));
     server.start();
 
     QProcess skyvane;
