@@ -126,18 +126,32 @@ def wait_until_listening(process, port, deadline):
     return False
 
 
-def stop(process):
-    try:
-        os.killpg(process.pid, signal.SIGTERM)
-        process.wait(timeout=2)
-    except (ProcessLookupError, subprocess.TimeoutExpired):
-        pass
-    try:
-        os.killpg(process.pid, signal.SIGKILL)
-    except ProcessLookupError:
-        pass
-    process.wait()
-    # The session processes, orphaned by the listener, were handed to us (subreaper).
+def processes_of(conf_path):
+    """The pids of every vsftpd process serving conf_path: the listener and its sessions, which
+    put themselves in process groups of their own."""
+    pids = []
+    for entry in os.listdir("/proc"):
+        try:
+            with open("/proc/%s/cmdline" % entry, "rb") as f:
+                if f.read().split(b"\0")[:2] == [VSFTPD.encode(), conf_path.encode()]:
+                    pids.append(int(entry))
+        except (OSError, ValueError):
+            pass
+    return pids
+
+
+def stop(process, conf_path):
+    for sig in (signal.SIGTERM, signal.SIGKILL):
+        for pid in processes_of(conf_path):
+            try:
+                os.kill(pid, sig)
+            except ProcessLookupError:
+                pass
+        try:
+            process.wait(timeout=2)
+        except subprocess.TimeoutExpired:
+            pass
+    # The sessions, orphaned by the listener, were handed to us (subreaper).
     try:
         while os.waitpid(-1, 0)[0]:
             pass
@@ -186,7 +200,7 @@ def main():
             process = start_vsftpd(conf_path)
             if wait_until_listening(process, port, time.monotonic() + 10):
                 break
-            stop(process)
+            stop(process, conf_path)
             output = process.stdout.read().decode(errors="replace").strip()
             process = None
             print("vsftpd fixture: vsftpd did not start: " + output, file=sys.stderr)
@@ -202,7 +216,7 @@ def main():
             process.wait()
     finally:
         if process is not None:
-            stop(process)
+            stop(process, conf_path)
         if os.path.exists(pam_service):
             os.remove(pam_service)
         shutil.rmtree(work, ignore_errors=True)
