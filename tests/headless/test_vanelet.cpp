@@ -1,5 +1,6 @@
 #include "client/foundation/paths.h"
 #include "client/foundation/protocol/unknowncommands.h"
+#include "tests/support/clientprogram.h"
 #include "tests/support/ftpserverfixture.h"
 #include "tests/support/hostsystem.h"
 #include "tests/support/junkflood.h"
@@ -38,6 +39,8 @@ private slots:
     void init();
     void cleanup();
     void wholeSessionDeliversTheReturnPack();
+    void wholeNightAgainstVsftpd_data();
+    void wholeNightAgainstVsftpd();
     void refusedPassiveModeStillTransfers();
     void endingsAndAnswers_data();
     void endingsAndAnswers();
@@ -175,6 +178,41 @@ void TestVanelet::wholeSessionDeliversTheReturnPack() {
         QVERIFY(QRegularExpression("^\\d+/\\d+/\\d{4} \\d+:\\d\\d:\\d\\d [AP]M :")
                     .match(line)
                     .hasMatch());
+}
+
+void TestVanelet::wholeNightAgainstVsftpd_data() {
+    QTest::addColumn<bool>("tls");
+    QTest::newRow("FTP over TLS") << true;
+    QTest::newRow("plain FTP") << false;
+}
+
+// vanelet never updates itself and never sends transact.log: its night is the Mission Pack and
+// the return pack.
+void TestVanelet::wholeNightAgainstVsftpd() {
+    QFETCH(bool, tls);
+    if (tls && !HostSystem::tlsResumptionProblem().isEmpty())
+        QSKIP(qPrintable(HostSystem::tlsResumptionProblem()));
+    m_ftp.reset(new FtpServerFixture(FtpServerFixture::Daemon::Vsftpd));
+    m_ftp->addUser("store", "secret");
+    m_ftp->setTls(tls ? FtpServerFixture::Tls::OwnCa : FtpServerFixture::Tls::Off);
+    m_ftp->writeFile("store7/night.zip", ClientProgram::reportsPack(*m_folder));
+    QVERIFY(m_ftp->start());
+    if (tls)
+        m_folder->write("skyvane.ini",
+                        m_folder->read("skyvane.ini") + ClientProgram::ftpTlsSettings(*m_ftp));
+
+    const QString script = QString(registration) + ftpData +
+                           "send E13\n"
+                           "expect STORE12E30default\n"
+                           "send E30night.zip\n"
+                           "expect STORE12E31\n"
+                           "send E08\n"
+                           "closed\n";
+    QVERIFY(run({"-log"}, script));
+    QVERIFY2(m_server->succeeded(),
+             qPrintable(m_serverError + "\n" + m_folder->logTexts("vanelet.log").join('\n')));
+    QCOMPARE(TestZip::entries(m_ftp->filePath("store7/MissionPackIn.zip")),
+             QStringList({"a.ini", "a.zip"}));
 }
 
 void TestVanelet::refusedPassiveModeStillTransfers() {

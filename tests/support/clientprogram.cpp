@@ -2,10 +2,13 @@
 
 #include "client/foundation/ansitext.h"
 #include "client/foundation/paths.h"
+#include "tests/support/ftpserverfixture.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tests/support/testdata.h"
+#include "tests/support/testzip.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -50,6 +53,17 @@ QString scriptToUpdateQuestion(const QString& ftpUser, const QString& ftpPasswor
                           "send E23%4\n"
                           "expect STORE12E10\n")
         .arg(ftpUser, ftpPassword, ftpServer, storeFolder);
+}
+
+QByteArray ftpTlsSettings(const FtpServerFixture& ftp) {
+    return "FtpTls=True\r\nFtpCaFile=" + ftp.caFile().toLocal8Bit() + "\r\n";
+}
+
+QByteArray reportsPack(const TempProgramFolder& folder) {
+    QDir().mkpath(folder.file("reports"));
+    folder.write("reports/day.txt", "sales");
+    return TestZip::make({{"a.ini", "[Mission]\r\nType=getfile\r\nTargetFiles=" +
+                                        folder.file("reports").toLocal8Bit() + "/*.txt\r\n"}});
 }
 
 bool startClient(QProcess& process, const TempProgramFolder& folder, const QStringList& arguments) {

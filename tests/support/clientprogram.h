@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class FtpServerFixture;
 class QProcess;
 class TempProgramFolder;
 
@@ -16,8 +17,8 @@ namespace ClientProgram {
 
 // Copies the built program into the folder under its platform name.
 bool installProgram(const TempProgramFolder& folder, const QString& name);
-// Copies skyvane and its database worker and writes skyvane.ini for site STORE12, password "secret", over the LAN to
-// 127.0.0.1:sessionPort.
+// Copies skyvane and its database worker and writes skyvane.ini for site STORE12, password
+// "secret", over the LAN to 127.0.0.1:sessionPort.
 bool installClient(const TempProgramFolder& folder, quint16 sessionPort);
 
 // The server's side of a session from the registration to the client's update question
@@ -25,6 +26,13 @@ bool installClient(const TempProgramFolder& folder, quint16 sessionPort);
 // Keep-alives are ignored.
 QString scriptToUpdateQuestion(const QString& ftpUser, const QString& ftpPassword,
                                const QString& ftpServer, const QString& storeFolder);
+
+// The lines of skyvane.ini that make the clients use FTP over TLS with the server's CA.
+QByteArray ftpTlsSettings(const FtpServerFixture& ftp);
+
+// A Mission Pack with one getfile mission (a.ini) of the folder's reports/*.txt, and a report
+// there (day.txt): the return pack holds a.ini and a.zip.
+QByteArray reportsPack(const TempProgramFolder& folder);
 
 // Starts the client installed in the folder, its output passed through.
 bool startClient(QProcess& process, const TempProgramFolder& folder,
