@@ -1,7 +1,8 @@
-// Runs one transfer of the FTP component from the command line, for bench/ftp_bench.sh:
+// Runs transfers of the FTP component from the command line, for bench/ftp_bench.sh:
 //   ftpbench upload|download <host:port> <user> <password> <local file> <remote path>
-//            [passive|active] [tls:<CA file>]
-// Prints the transfer's seconds (login excluded) and the number of status events.
+//            [passive|active] [tls:<CA file>] [files:<n>]
+// files:n moves the file n times in one login (to the same remote or local path). Prints the
+// transfers' seconds (login excluded) and the number of status events.
 #include "client/transfer/ftpclient.h"
 
 #include <QCoreApplication>
@@ -15,7 +16,7 @@ int main(int argc, char** argv) {
     const QStringList args = app.arguments();
     if (args.size() < 7 || (args[1] != "upload" && args[1] != "download")) {
         std::fprintf(stderr, "usage: ftpbench upload|download <host:port> <user> <password> "
-                             "<local> <remote> [passive|active] [tls:<CA file>]\n");
+                             "<local> <remote> [passive|active] [tls:<CA file>] [files:<n>]\n");
         return 2;
     }
     FtpClient ftp;
@@ -25,8 +26,11 @@ int main(int argc, char** argv) {
     ftp.setPort(21);
     ftp.setTransferModeFlag(false);
     bool active = false;
+    int files = 1;
     for (const QString& option : args.mid(7)) {
         active = active || option == "active";
+        if (option.startsWith("files:"))
+            files = qMax(1, option.mid(6).toInt());
         if (option.startsWith("tls:")) {
             ftp.setTls(true);
             ftp.setCaFile(option.mid(4));
@@ -41,8 +45,10 @@ int main(int argc, char** argv) {
     ftp.setPassiveMode(!active);
     QElapsedTimer timer;
     timer.start();
-    const int result = args[1] == "upload" ? ftp.sendFile(args[5], 0, args[6], false)
-                                           : ftp.receiveFile(args[6], 0, args[5]);
+    int result = 0;
+    for (int i = 0; i < files && result == 0; ++i)
+        result = args[1] == "upload" ? ftp.sendFile(args[5], 0, args[6], false)
+                                     : ftp.receiveFile(args[6], 0, args[5]);
     const double seconds = timer.nsecsElapsed() / 1e9;
     if (result != 0) {
         std::fprintf(stderr, "error %d: %s\n", result, qPrintable(ftp.errorDescription()));

@@ -5,13 +5,13 @@
 # targets. Takes a few minutes. Exit status 1 when a bench failed or missed its target.
 #
 #   bash bench/run.sh                       (as root when packages are missing)
-#   GETDATA_RUNS=3 ZIP_MB=300 ZIP_RUNS=2 FTP_MB=200 FTP_RUNS=10 IDLE_S=60 NIGHT_MB=300 \
-#       bash bench/run.sh
+#   GETDATA_RUNS=3 ZIP_MB=300 ZIP_RUNS=2 FTP_MB=200 FTP_FILES=10 FTP_RUNS=3 IDLE_S=60 \
+#       NIGHT_MB=300 bash bench/run.sh
 #
 # The benches, each usable on its own: bench/getdata_bench.sh (getdata of a ~1,000,000-row table
 # against mdb-export), bench/zip_bench.sh (zip and unpack against Info-ZIP's zip -9 and unzip),
-# bench/ftp_bench.sh (FTP upload and download over loopback against the curl tool, passive and
-# active), bench/idle_bench.sh (a connected skyvane waiting: CPU over 60 s) and
+# bench/ftp_bench.sh (FTP upload and download over loopback against the curl tool: pyftpdlib
+# passive and active, plain and over TLS; vsftpd plain and over TLS), bench/idle_bench.sh (a connected skyvane waiting: CPU over 60 s) and
 # bench/night_bench.sh (vanelet, then skyvane, through a whole session with the big table and
 # folder).
 set -euo pipefail
@@ -51,8 +51,11 @@ run_bench() { # NAME ROWS ENV=VALUE... SCRIPT
 }
 run_bench getdata 8 RUNS="${GETDATA_RUNS:-3}" bash "$root/bench/getdata_bench.sh"
 run_bench zip 2 SIZE_MB="${ZIP_MB:-300}" REPEAT="${ZIP_RUNS:-2}" bash "$root/bench/zip_bench.sh"
-for mode in passive active; do
-    run_bench "ftp $mode" 2 SIZE_MB="${FTP_MB:-200}" REPEAT="${FTP_RUNS:-10}" MODE=$mode \
+for setup in "pyftpdlib passive 0" "pyftpdlib active 0" "pyftpdlib passive 1" \
+    "vsftpd passive 0" "vsftpd passive 1"; do
+    read -r server mode tls <<<"$setup"
+    run_bench "ftp $setup" 2 SIZE_MB="${FTP_MB:-200}" FILES="${FTP_FILES:-10}" \
+        REPEAT="${FTP_RUNS:-3}" SERVER="$server" MODE="$mode" TLS="$tls" \
         bash "$root/bench/ftp_bench.sh"
 done
 run_bench idle 1 WAIT_S="${IDLE_S:-60}" bash "$root/bench/idle_bench.sh"

@@ -9,6 +9,7 @@ packages=(
   libcurl4-openssl-dev libssl-dev libzip-dev zlib1g-dev
   mdbtools mdbtools-dev libglib2.0-dev
   python3-pyftpdlib python3-openssl
+  vsftpd libpam-pwdfile
   fonts-wine fonts-liberation2
   zip unzip curl
 )
@@ -30,5 +31,17 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 echo "Installing: ${missing[*]}"
+# vsftpd is there for the tests, which start it themselves: its package must neither start the
+# service nor leave it to start at boot. A policy-rc.d of the machine's own is kept.
+policy=/usr/sbin/policy-rc.d
+if [[ " ${missing[*]} " == *" vsftpd "* && ! -e $policy ]]; then
+  printf '#!/bin/sh\nexit 101\n' >"$policy"
+  chmod 755 "$policy"
+  trap 'rm -f "$policy"' EXIT
+fi
 apt-get update
 DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+if [[ " ${missing[*]} " == *" vsftpd "* ]]; then
+  if [ -d /run/systemd/system ]; then systemctl disable --now vsftpd >/dev/null 2>&1 || true; fi
+  update-rc.d vsftpd disable >/dev/null 2>&1 || true
+fi

@@ -37,10 +37,12 @@ bool receivePack(TransferHost& host, const QString& packName, const QString& loc
         error = ftp.errorNumber();
     }
     if (error != 0) {
+        const QString why = ftp.errorDescription(); // the disconnect clears it
         ftp.disconnectFromServer();
         host.sleepMs(10);
         host.pumpEvents();
         host.writeStatus(QStringLiteral("Error Getting ") + packName);
+        host.writeStatus(why);
         return false;
     }
     if (variant.disconnectPatiently)

@@ -2,7 +2,9 @@
 
 #include "client/foundation/ansitext.h"
 #include "client/foundation/replacingfile.h"
+#include "client/transfer/controlreply.h"
 #include "client/transfer/ftptls.h"
+#include "client/transfer/tlsplatform.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -14,7 +16,7 @@
 #ifdef Q_OS_WIN
 #include <winsock2.h>
 #else
-#include <poll.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -38,16 +40,10 @@ void initCurlOnce() {
     Q_UNUSED(done);
 }
 
-// True when data (or the end of the stream) waits on an idle socket.
-bool socketReadable(curl_socket_t socket) {
-#ifdef Q_OS_WIN
-    WSAPOLLFD fd{socket, POLLRDNORM, 0};
-    return WSAPoll(&fd, 1, 0) != 0;
-#else
-    pollfd fd{socket, POLLIN, 0};
-    return poll(&fd, 1, 0) != 0;
-#endif
-}
+// How long a transfer whose data connection broke waits for the server's reply to it.
+constexpr int ReplyWaitMs = 1000;
+// How long the end of an upload over TLS 1.3 waits for the server's session ticket.
+constexpr int TicketWaitMs = 2000;
 
 // host:port for the URL: an address that carries its own port keeps it.
 QByteArray hostAndPort(QString server, qint16 port) {
@@ -85,7 +81,13 @@ struct FtpClient::Operation {
     qint64 total = 0;
     qint64 now = 0;
     qint64 reportedNow = 0;
-    QString errorReply;           // the last 4xx or 5xx reply of the server
+    QString lastCommand;
+    QString errorReply;        // the server's last reply, when it was a 4xx or 5xx
+    QString unreadReply;       // its reply to a broken transfer, which libcurl did not read
+    int controlLocalPort = -1; // the control connection's ports
+    int controlRemotePort = -1;
+    QElapsedTimer ticketWait;     // the end of an upload waits for a TLS session ticket
+    qintptr dataSocket = -1;      // on this socket
     bool tlsHandshakeDue = false; // AUTH TLS accepted, the next command follows the handshake
     QElapsedTimer lastActivity;
     QElapsedTimer lastStatus;
@@ -119,6 +121,10 @@ struct FtpCurlGlue {
         auto* op = static_cast<FtpClient*>(client)->m_op.get();
         if (!op)
             return CURL_READFUNC_ABORT;
+        // libcurl asks for nothing beyond the file's size: the last part is held back instead.
+        if (op->source.pos() + qint64(size * count) >= op->total &&
+            static_cast<FtpClient*>(client)->holdUploadEnd(*op))
+            return CURL_READFUNC_PAUSE;
         const qint64 got = op->source.read(buffer, qint64(size * count));
         return got < 0 ? CURL_READFUNC_ABORT : size_t(got);
     }
@@ -128,6 +134,30 @@ struct FtpCurlGlue {
             return 0;
         const qint64 put = op->target.write(buffer, qint64(size * count));
         return put < 0 ? 0 : size_t(put);
+    }
+    static int socketOpened(void* client, curl_socket_t socket, curlsocktype purpose) {
+        // Accepted sockets are closed without telling us.
+        if (purpose == CURLSOCKTYPE_IPCXN) {
+            QList<qintptr>& sockets = static_cast<FtpClient*>(client)->m_sockets;
+            sockets.removeAll(qintptr(socket)); // a number reused after a silent close
+            sockets.append(qintptr(socket));
+        }
+        return CURL_SOCKOPT_OK;
+    }
+    static int connected(void* client, char*, char*, int remotePort, int localPort) {
+        if (auto* op = static_cast<FtpClient*>(client)->m_op.get()) {
+            op->controlLocalPort = localPort;
+            op->controlRemotePort = remotePort;
+        }
+        return CURL_PREREQFUNC_OK;
+    }
+    static int closeSocket(void* client, curl_socket_t socket) {
+        static_cast<FtpClient*>(client)->socketClosing(qintptr(socket));
+#ifdef Q_OS_WIN
+        return closesocket(socket);
+#else
+        return ::close(socket);
+#endif
     }
     static int progress(void* client, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal,
                         curl_off_t ulnow) {
@@ -143,6 +173,8 @@ struct FtpCurlGlue {
 FtpClient::FtpClient(QObject* parent)
     : QObject(parent), m_curlTimer(new QTimer(this)), m_pollTimer(new QTimer(this)) {
     initCurlOnce();
+    m_share = curl_share_init();
+    curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
     m_curlTimer->setSingleShot(true);
     connect(m_curlTimer, &QTimer::timeout, this, [this] { drive(CURL_SOCKET_TIMEOUT, 0); });
     m_pollTimer->setInterval(PollIntervalMs);
@@ -150,13 +182,14 @@ FtpClient::FtpClient(QObject* parent)
 }
 
 FtpClient::~FtpClient() {
-    if (m_op) {
+    if (const std::unique_ptr<Operation> op = std::move(m_op)) {
         // Taken out while running: libcurl closes that connection without waiting for QUIT.
-        curl_multi_remove_handle(m_multi, m_op->easy);
-        curl_easy_cleanup(m_op->easy);
-        m_op.reset();
+        curl_multi_remove_handle(m_multi, op->easy);
+        curl_easy_cleanup(op->easy);
     }
     dropMulti();
+    // Only once no handle uses it any more.
+    curl_share_cleanup(m_share);
 }
 
 void FtpClient::setServerAddress(const QString& address) {
@@ -396,6 +429,13 @@ bool FtpClient::prepareEasy(Operation& op) {
     curl_easy_setopt(easy, CURLOPT_USERNAME, AnsiText::encode(op.login.user).constData());
     curl_easy_setopt(easy, CURLOPT_PASSWORD, AnsiText::encode(op.login.password).constData());
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, op.errorBuffer);
+    curl_easy_setopt(easy, CURLOPT_SHARE, m_share);
+    curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, &FtpCurlGlue::socketOpened);
+    curl_easy_setopt(easy, CURLOPT_SOCKOPTDATA, this);
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &FtpCurlGlue::closeSocket);
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, this);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &FtpCurlGlue::connected);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, this);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, &FtpCurlGlue::debug);
@@ -477,6 +517,8 @@ void FtpClient::periodicCheck() {
     } else if (m_curlDepth == 0) {
         int running = 0;
         ++m_curlDepth;
+        if (uploadEndMayGo(*m_op))
+            curl_easy_pause(m_op->easy, CURLPAUSE_CONT);
         curl_multi_perform(m_multi, &running);
         --m_curlDepth;
         checkFinished();
@@ -491,26 +533,29 @@ void FtpClient::checkFinished() {
         if (msg->msg != CURLMSG_DONE || !m_op || msg->easy_handle != m_op->easy)
             continue;
         const CURLcode code = msg->data.result;
-        QString text;
-        if (code != CURLE_OK) {
-            // The server's own words where it refused; libcurl's error buffer keeps its first
-            // message, which in active mode may be a harmless one from before the failure.
-            if (!m_op->errorReply.isEmpty())
-                text = QString::fromUtf8(curl_easy_strerror(code)) + QLatin1String(": ") +
-                       m_op->errorReply;
-            else
-                text = QString::fromUtf8(m_op->errorBuffer).trimmed();
-            if (text.isEmpty())
-                text = QString::fromUtf8(curl_easy_strerror(code));
-            const QString tlsText =
-                FtpTls::failureText(code, m_op->errorReply.isEmpty() ? text : m_op->errorReply);
-            if (!tlsText.isEmpty())
-                text = tlsText;
-        }
+        const QString text = code == CURLE_OK ? QString() : failureDescription(*m_op, code);
         finishOperation(int(code), text, false);
         if (!m_multi)
             break;
     }
+}
+
+QString FtpClient::failureDescription(const Operation& op, int code) {
+    const QString curlText = QString::fromUtf8(curl_easy_strerror(CURLcode(code)));
+    // libcurl's error buffer keeps its first message, which in active mode may be a harmless
+    // one from before the failure: the server's own words come first where it said any.
+    const QString firstMessage = QString::fromUtf8(op.errorBuffer).trimmed();
+    const QString reply = op.unreadReply.isEmpty() ? op.errorReply : op.unreadReply;
+    QString text;
+    if (!op.unreadReply.isEmpty()) // what broke the transfer, then what the server said
+        text = (firstMessage.isEmpty() ? curlText : firstMessage) + QLatin1String(": ") + reply;
+    else if (!reply.isEmpty())
+        text = curlText + QLatin1String(": ") + reply;
+    else
+        text = firstMessage.isEmpty() ? curlText : firstMessage;
+    const QString tlsText =
+        FtpTls::failureText(code, op.lastCommand, reply.isEmpty() ? text : reply);
+    return tlsText.isEmpty() ? text : tlsText;
 }
 
 void FtpClient::finishOperation(int code, const QString& description, bool dropConnection) {
@@ -615,13 +660,83 @@ void FtpClient::logProtocol(void* easy, bool outgoing, const char* data, size_t 
         // These lines reach transact.log, which travels to the central office.
         if (outgoing && line.startsWith(QLatin1String("PASS"), Qt::CaseInsensitive))
             line = QStringLiteral("PASS ****");
-        if (!outgoing && m_op &&
-            (line.startsWith(QLatin1Char('4')) || line.startsWith(QLatin1Char('5'))))
-            m_op->errorReply = line;
+        if (outgoing && m_op)
+            m_op->lastCommand = line;
+        else if (m_op)
+            noteReply(*m_op, line);
         if (!outgoing && m_op && m_op->login.tls && line.startsWith(QLatin1String("234")))
             m_op->tlsHandshakeDue = true;
         queueEvent([this, line] { emit FtpLogText(line); });
     }
+}
+
+void FtpClient::noteReply(Operation& op, const QString& line) {
+    if (line.startsWith(QLatin1Char('4')) || line.startsWith(QLatin1Char('5')))
+        op.errorReply = line;
+    else if (line.size() > 3 && line.at(3) == QLatin1Char(' ')) // a later reply went well
+        op.errorReply.clear();
+}
+
+void FtpClient::socketClosing(qintptr socket) {
+    m_sockets.removeAll(socket);
+    int local = 0, remote = 0;
+    ControlReply::ports(socket, local, remote);
+    if (!m_op || !m_op->isTransfer() || !m_op->unreadReply.isEmpty() ||
+        local == m_op->controlLocalPort || ControlReply::isListening(socket) ||
+        transferComplete(*m_op))
+        return;
+    // A data connection that broke: libcurl closes the control connection next, unread.
+    for (const qintptr control : std::as_const(m_sockets)) {
+        if (ControlReply::ports(control, local, remote) && local == m_op->controlLocalPort &&
+            remote == m_op->controlRemotePort) {
+            m_op->unreadReply = ControlReply::peek(m_op->easy, control, m_op->login.tls,
+                                                   qMin(ReplyWaitMs, m_inactivityLimitMs));
+            return;
+        }
+    }
+}
+
+bool FtpClient::holdUploadEnd(Operation& op) {
+    // A TLS 1.3 server sends its session ticket after the handshake, and the next data
+    // connection must resume with that new ticket (vsftpd refuses one used before). libcurl
+    // reads it only as it closes the connection, and a small upload is over before it came:
+    // the end waits for it (and closing with it unread would reset the connection, losing the
+    // upload's last bytes at the server).
+    if (op.ticketWait.isValid() || !op.login.tls || !TlsPlatform::ticketsFollowHandshake(op.easy))
+        return false;
+    int local = 0, remote = 0;
+    for (auto it = m_sockets.crbegin(); it != m_sockets.crend(); ++it) {
+        if (ControlReply::ports(*it, local, remote) && local != op.controlLocalPort) {
+            if (ControlReply::waitReadable(*it, 0))
+                return false; // it came meanwhile
+            op.dataSocket = *it;
+            op.ticketWait.start();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FtpClient::uploadEndMayGo(Operation& op) const {
+    if (op.dataSocket < 0 ||
+        (!ControlReply::waitReadable(op.dataSocket, 0) &&
+         op.ticketWait.elapsed() < qMin(TicketWaitMs, m_inactivityLimitMs / 2)))
+        return false;
+    op.dataSocket = -1;
+    op.lastActivity.start();
+    return true;
+}
+
+bool FtpClient::transferComplete(const Operation& op) {
+    curl_off_t done = 0;
+    curl_off_t expected = op.total;
+    if (op.kind == Kind::Upload) {
+        curl_easy_getinfo(op.easy, CURLINFO_SIZE_UPLOAD_T, &done);
+    } else {
+        curl_easy_getinfo(op.easy, CURLINFO_SIZE_DOWNLOAD_T, &done);
+        curl_easy_getinfo(op.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);
+    }
+    return expected < 0 || done >= expected;
 }
 
 void FtpClient::queueEvent(std::function<void()> event) {
@@ -653,6 +768,7 @@ void FtpClient::dropMulti() {
         --m_curlDepth;
         m_multi = nullptr;
     }
+    m_sockets.clear();
     for (const SocketWatch& watch : std::as_const(m_watches)) {
         for (QSocketNotifier* n : {watch.read, watch.write}) {
             n->setEnabled(false);
@@ -686,7 +802,7 @@ qintptr FtpClient::idleSocket() const {
 bool FtpClient::idleConnectionLost() {
     const qintptr socket = idleSocket();
     // Nothing is due on an idle control connection: readable means closed, or a "421".
-    return socket == qintptr(CURL_SOCKET_BAD) || socketReadable(curl_socket_t(socket));
+    return socket == qintptr(CURL_SOCKET_BAD) || ControlReply::waitReadable(socket, 0);
 }
 
 void FtpClient::watchIdleConnection() {

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -18,8 +19,10 @@ class QTimer;
 // is driven by socket notifiers and timers of the Qt event loop.
 //
 // Errors: every operation sets errorNumber() (0 success, otherwise a libcurl error code) and
-// errorDescription(). A transfer started with transferModeFlag() true returns 0 once it is under
-// way; when it ends, errorNumber() holds its outcome, set before FtpCompleted fires.
+// errorDescription(), which ends with the server's own reply where it gave one, also one given
+// as a transfer's data connection broke. A transfer started with transferModeFlag() true returns
+// 0 once it is under way; when it ends, errorNumber() holds its outcome, set before FtpCompleted
+// fires.
 class FtpClient : public QObject {
     Q_OBJECT
 public:
@@ -127,6 +130,13 @@ private:
     void setResult(int code, const QString& description);
     bool prepareEasy(Operation& op);
     void finishOperation(int code, const QString& description, bool dropConnection);
+    static QString failureDescription(const Operation& op, int code);
+    static void noteReply(Operation& op, const QString& line);
+    static bool transferComplete(const Operation& op);
+    // Over TLS 1.3 the end of an upload waits for the server's session ticket: the first pauses
+    // the upload before its last part, the second tells when it may go on.
+    bool holdUploadEnd(Operation& op);
+    bool uploadEndMayGo(Operation& op) const;
     void waitForOperation();
 
     void drive(qintptr socket, int eventMask);
@@ -150,6 +160,7 @@ private:
     void updateWatch(qintptr socket, int what);
     void logProtocol(void* easy, bool outgoing, const char* data, size_t size);
     void noteProgress(qint64 total, qint64 now);
+    void socketClosing(qintptr socket);
 
     struct Login {
         QString server;
@@ -180,11 +191,15 @@ private:
     QString m_errorText;
 
     void* m_multi = nullptr;
+    // TLS sessions shared by every handle this component makes: a data connection resumes the
+    // control connection's session, which many servers require.
+    void* m_share = nullptr;
     void* m_idleEasy = nullptr; // finished handle kept in the multi handle: it knows the socket
     bool m_connected = false;
     Login m_connectedLogin; // the values of the open connection, which QUIT reuses
     QSocketNotifier* m_idleWatch = nullptr;
     QHash<qintptr, SocketWatch> m_watches;
+    QList<qintptr> m_sockets; // libcurl's sockets, some perhaps closed without telling us
     QTimer* m_curlTimer;
     QTimer* m_pollTimer;
     std::unique_ptr<Operation> m_op;

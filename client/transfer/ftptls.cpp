@@ -22,9 +22,14 @@ void configure(void* curlHandle, const QString& caFile) {
     TlsPlatform::applyTrustStore(curlHandle, caFile);
 }
 
-QString failureText(int code, const QString& detail) {
+QString failureText(int code, const QString& lastCommand, const QString& detail) {
     switch (code) {
     case CURLE_USE_SSL_FAILED:
+        // libcurl gives the same code when the server refuses to protect the data connections.
+        if (lastCommand.startsWith(QLatin1String("PBSZ")) ||
+            lastCommand.startsWith(QLatin1String("PROT")))
+            return tr("The FTP server does not encrypt data connections (%1 refused): %2")
+                .arg(lastCommand, detail);
         return tr("The FTP server does not offer TLS (AUTH TLS refused): %1").arg(detail);
     case CURLE_PEER_FAILED_VERIFICATION:
         return tr("The FTP server's certificate is not trusted: %1").arg(detail);

@@ -63,4 +63,15 @@ QString negotiatedSession(void* curlHandle) {
         .arg(protocolName(cipher.dwProtocol), QString::fromWCharArray(cipher.szCipherSuite));
 }
 
+bool ticketsFollowHandshake(void*) {
+    // libcurl closes a Schannel connection without reading what came on it.
+    return false;
+}
+
+bool peekReceived(void*, qintptr, QByteArray&) {
+    // Schannel decrypts in place and moves the connection's state on: nothing can be looked at
+    // without taking it from libcurl.
+    return false;
+}
+
 } // namespace TlsPlatform

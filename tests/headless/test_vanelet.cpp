@@ -39,6 +39,8 @@ private slots:
     void init();
     void cleanup();
     void wholeSessionDeliversTheReturnPack();
+    void wholeNightAgainstVsftpd_data();
+    void wholeNightAgainstVsftpd();
     void refusedPassiveModeStillTransfers();
     void reportsOfARefusedUploadGoUpTheNextNight();
     void endingsAndAnswers_data();
@@ -179,6 +181,41 @@ void TestVanelet::wholeSessionDeliversTheReturnPack() {
                     .hasMatch());
 }
 
+void TestVanelet::wholeNightAgainstVsftpd_data() {
+    QTest::addColumn<bool>("tls");
+    QTest::newRow("FTP over TLS") << true;
+    QTest::newRow("plain FTP") << false;
+}
+
+// vanelet never updates itself and never sends transact.log: its night is the Mission Pack and
+// the return pack.
+void TestVanelet::wholeNightAgainstVsftpd() {
+    QFETCH(bool, tls);
+    if (tls && !HostSystem::tlsResumptionProblem().isEmpty())
+        QSKIP(qPrintable(HostSystem::tlsResumptionProblem()));
+    m_ftp.reset(new FtpServerFixture(FtpServerFixture::Daemon::Vsftpd));
+    m_ftp->addUser("store", "secret");
+    m_ftp->setTls(tls ? FtpServerFixture::Tls::OwnCa : FtpServerFixture::Tls::Off);
+    m_ftp->writeFile("store7/night.zip", ClientProgram::reportsPack(*m_folder));
+    QVERIFY(m_ftp->start());
+    if (tls)
+        m_folder->write("skyvane.ini",
+                        m_folder->read("skyvane.ini") + ClientProgram::ftpTlsSettings(*m_ftp));
+
+    const QString script = QString(registration) + ftpData +
+                           "send E13\n"
+                           "expect STORE12E30default\n"
+                           "send E30night.zip\n"
+                           "expect STORE12E31\n"
+                           "send E08\n"
+                           "closed\n";
+    QVERIFY(run({"-log"}, script));
+    QVERIFY2(m_server->succeeded(),
+             qPrintable(m_serverError + "\n" + m_folder->logTexts("vanelet.log").join('\n')));
+    QCOMPARE(TestZip::entries(m_ftp->filePath("store7/MissionPackIn.zip")),
+             QStringList({"a.ini", "a.zip"}));
+}
+
 void TestVanelet::refusedPassiveModeStillTransfers() {
     m_ftp->setRefusePassive(true);
     m_ftp->writeFile("store7/p.zip", TestZip::make({{"x.ini", "[Mission]\r\nType=none\r\n"}}));
@@ -196,11 +233,8 @@ void TestVanelet::refusedPassiveModeStillTransfers() {
 }
 
 void TestVanelet::reportsOfARefusedUploadGoUpTheNextNight() {
-    const QString reports = m_folder->file("reports");
-    const QString archive = m_folder->file("archive");
-    QVERIFY(QDir().mkpath(reports));
-    m_folder->write("reports/day1.txt", "sales");
-    m_ftp->writeFile("store7/night.zip", ClientProgram::reportsPack(reports, archive));
+    m_ftp->writeFile("store7/night.zip",
+                     ClientProgram::reportsPack(*m_folder, m_folder->file("archive")));
     const QString night = QString(registration) + ftpData +
                           "send E13\n"
                           "expect STORE12E30default\n"
@@ -216,8 +250,8 @@ void TestVanelet::reportsOfARefusedUploadGoUpTheNextNight() {
     QVERIFY(refusing.start());
     QVERIFY(run({"-log"}, QString(night).replace("%FTP%", refusing.address()).arg(2)));
     QVERIFY2(m_server->succeeded(), qPrintable(m_serverError));
-    QVERIFY(QFile::exists(reports + "/day1.txt"));
-    QVERIFY(!QFile::exists(archive + "/day1.txt"));
+    QVERIFY(QFile::exists(m_folder->file("reports/day.txt")));
+    QVERIFY(!QFile::exists(m_folder->file("archive/day.txt")));
     refusing.stop();
 
     // The next night carries them, and only then are they archived.
@@ -229,10 +263,10 @@ void TestVanelet::reportsOfARefusedUploadGoUpTheNextNight() {
     QVERIFY2(m_server->succeeded(), qPrintable(m_serverError));
     const QString returned = m_folder->file("returned.zip");
     QVERIFY(QFile::copy(m_ftp->filePath("store7/MissionPackIn.zip"), returned));
-    QCOMPARE(TestZip::entries(returned), QStringList({"reports.ini", "reports.zip"}));
-    QCOMPARE(TestZip::entries(m_folder->file("MissionData/reports.zip")), QStringList("day1.txt"));
-    QVERIFY(!QFile::exists(reports + "/day1.txt"));
-    QCOMPARE(m_folder->read("archive/day1.txt"), QByteArray("sales"));
+    QCOMPARE(TestZip::entries(returned), QStringList({"a.ini", "a.zip"}));
+    QCOMPARE(TestZip::entries(m_folder->file("MissionData/a.zip")), QStringList("day.txt"));
+    QVERIFY(!QFile::exists(m_folder->file("reports/day.txt")));
+    QCOMPARE(m_folder->read("archive/day.txt"), QByteArray("sales"));
 }
 
 void TestVanelet::endingsAndAnswers_data() {

@@ -269,7 +269,12 @@ void TestMissionPack::failuresOfTheReception() {
     if (expectedPrefix.isEmpty()) {
         QVERIFY(host.lines.last().startsWith("Extracting "));
     } else {
-        QVERIFY2(indexOfPrefix(host.lines, expectedPrefix) >= 0, qPrintable(host.lines.join('|')));
+        const qsizetype failed = indexOfPrefix(host.lines, expectedPrefix);
+        QVERIFY2(failed >= 0, qPrintable(host.lines.join('|')));
+        // The line after it gives the server's reason.
+        if (expectedPrefix.startsWith("Error Getting"))
+            QVERIFY2(host.lines.value(failed + 1).contains("550"),
+                     qPrintable(host.lines.join('|')));
     }
     if (content.isEmpty()) // the old local copy never survives a failed download
         QVERIFY(!QFile::exists(storeFile(packName)));

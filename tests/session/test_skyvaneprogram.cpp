@@ -352,11 +352,8 @@ void TestSkyvaneProgram::reportsOfARefusedUploadGoUpTheNextNight() {
     FtpServerFixture office;
     office.addUser("store", "secret");
     office.makeFolder("store12");
-    const QString reports = folder.file("reports");
-    QVERIFY(QDir().mkpath(reports));
-    folder.write("reports/day1.txt", "sales");
     office.writeFile("store12/night.zip",
-                     ClientProgram::reportsPack(reports, folder.file("archive")));
+                     ClientProgram::reportsPack(folder, folder.file("archive")));
 
     // The office takes the pack's download and refuses every upload.
     FtpServerFixture refusing;
@@ -365,8 +362,8 @@ void TestSkyvaneProgram::reportsOfARefusedUploadGoUpTheNextNight() {
     QVERIFY(refusing.start());
     QString failure;
     QVERIFY2(night(folder, refusing.address(), "E32", "E28", &failure), qPrintable(failure));
-    QVERIFY(QFile::exists(reports + "/day1.txt"));
-    QVERIFY(!QFile::exists(folder.file("archive/day1.txt")));
+    QVERIFY(QFile::exists(folder.file("reports/day.txt")));
+    QVERIFY(!QFile::exists(folder.file("archive/day.txt")));
     refusing.stop();
 
     // The next night carries them, and only then are they archived.
@@ -374,10 +371,10 @@ void TestSkyvaneProgram::reportsOfARefusedUploadGoUpTheNextNight() {
     QVERIFY2(night(folder, office.address(), "E31", "E08", &failure), qPrintable(failure));
     const QString returned = folder.file("returned.zip");
     QVERIFY(QFile::copy(office.filePath("store12/MissionPackIn.zip"), returned));
-    QCOMPARE(TestZip::entries(returned), QStringList({"reports.ini", "reports.zip"}));
-    QCOMPARE(TestZip::entries(folder.file("MissionData/reports.zip")), QStringList("day1.txt"));
-    QVERIFY(!QFile::exists(reports + "/day1.txt"));
-    QCOMPARE(folder.read("archive/day1.txt"), QByteArray("sales"));
+    QCOMPARE(TestZip::entries(returned), QStringList({"a.ini", "a.zip"}));
+    QCOMPARE(TestZip::entries(folder.file("MissionData/a.zip")), QStringList("day.txt"));
+    QVERIFY(!QFile::exists(folder.file("reports/day.txt")));
+    QCOMPARE(folder.read("archive/day.txt"), QByteArray("sales"));
 }
 
 QTEST_GUILESS_MAIN(TestSkyvaneProgram)

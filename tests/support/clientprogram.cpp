@@ -2,11 +2,13 @@
 
 #include "client/foundation/ansitext.h"
 #include "client/foundation/paths.h"
+#include "tests/support/ftpserverfixture.h"
 #include "tests/support/tempprogramfolder.h"
 #include "tests/support/testdata.h"
 #include "tests/support/testzip.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -53,12 +55,19 @@ QString scriptToUpdateQuestion(const QString& ftpUser, const QString& ftpPasswor
         .arg(ftpUser, ftpPassword, ftpServer, storeFolder);
 }
 
-QByteArray reportsPack(const QString& reportsFolder, const QString& archiveFolder) {
-    return TestZip::make(
-        {{QStringLiteral("reports.ini"),
-          "[Mission]\r\nType=getfile\r\nTargetFiles=" + reportsFolder.toLocal8Bit() +
-              "/*.txt\r\nArchiveAfterGet=True\r\nArchivePath=" + archiveFolder.toLocal8Bit() +
-              "\r\n"}});
+QByteArray ftpTlsSettings(const FtpServerFixture& ftp) {
+    return "FtpTls=True\r\nFtpCaFile=" + ftp.caFile().toLocal8Bit() + "\r\n";
+}
+
+QByteArray reportsPack(const TempProgramFolder& folder, const QString& archiveFolder) {
+    QDir().mkpath(folder.file("reports"));
+    folder.write("reports/day.txt", "sales");
+    QByteArray mission =
+        "[Mission]\r\nType=getfile\r\nTargetFiles=" + folder.file("reports").toLocal8Bit() +
+        "/*.txt\r\n";
+    if (!archiveFolder.isEmpty())
+        mission += "ArchiveAfterGet=True\r\nArchivePath=" + archiveFolder.toLocal8Bit() + "\r\n";
+    return TestZip::make({{"a.ini", mission}});
 }
 
 bool startClient(QProcess& process, const TempProgramFolder& folder, const QStringList& arguments) {

@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class FtpServerFixture;
 class QProcess;
 class TempProgramFolder;
 
@@ -26,9 +27,13 @@ bool installClient(const TempProgramFolder& folder, quint16 sessionPort);
 QString scriptToUpdateQuestion(const QString& ftpUser, const QString& ftpPassword,
                                const QString& ftpServer, const QString& storeFolder);
 
-// A Mission Pack of one getfile mission, reports.ini: the .txt files of reportsFolder, moved
-// into archiveFolder once the return pack has been delivered.
-QByteArray reportsPack(const QString& reportsFolder, const QString& archiveFolder);
+// The lines of skyvane.ini that make the clients use FTP over TLS with the server's CA.
+QByteArray ftpTlsSettings(const FtpServerFixture& ftp);
+
+// A Mission Pack with one getfile mission (a.ini) of the folder's reports/*.txt, and a report
+// there (day.txt): the return pack holds a.ini and a.zip. With an archive folder the mission
+// moves the reports there once the return pack has been delivered (ArchiveAfterGet).
+QByteArray reportsPack(const TempProgramFolder& folder, const QString& archiveFolder = QString());
 
 // Starts the client installed in the folder, its output passed through.
 bool startClient(QProcess& process, const TempProgramFolder& folder,

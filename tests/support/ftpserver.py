@@ -12,6 +12,10 @@ Started with one argument, a JSON object:
   dropAfterPwd    the connection closes right after the reply to PWD, the last step of a login
   stallDownload   bytes after which a download stops moving (the data connection stays open)
   eagerEpsv       the EPSV reply is sent together with the reply to the CWD before it
+  cutTransfers    {"after", "reply"}: after that many bytes of a transfer the server sends the
+                  reply and drops the data connection: an upload at once (reset), a download
+                  once the bytes sent so far have left (closed)
+  refuseProt      PROT P is refused with 536
   readLimit       bytes per second at which uploads are read (a server that takes them slowly)
   transferLog     file that gets a line for every upload: "stored PATH" or "incomplete PATH"
   tls             {"folder"} offers AUTH TLS with a certificate for 127.0.0.1 made at start;
@@ -28,6 +32,7 @@ import logging
 import os
 import signal
 import socket
+import struct
 import sys
 import threading
 
@@ -175,6 +180,37 @@ def main():
         def close_when_done(self):
             pass
 
+    cut = config.get("cutTransfers")
+
+    class CuttingDTPHandler(DataHandler):
+        _cut = False
+
+        def use_sendfile(self):
+            return False
+
+        def handle_read_event(self):
+            super().handle_read_event()
+            if self.tot_bytes_received >= cut["after"]:
+                self._cut_now(True)
+
+        def push_with_producer(self, producer):
+            self.push(producer.more()[:cut["after"]])
+            self.ioloop.call_later(0.2, self._cut_now, False, _errback=self.handle_error)
+
+        def close_when_done(self):
+            pass
+
+        def _cut_now(self, reset):
+            if self._cut:
+                return
+            self._cut = True
+            self.cmd_channel.respond(cut["reply"])
+            if reset:
+                self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
+                                       struct.pack("ii", 1, 0))
+            self._error = True  # no TLS farewell either: the connection just ends
+            self.close()
+
     class Handler(base_handler):
         auth_failed_timeout = 0
         authorizer = users_authorizer
@@ -184,6 +220,8 @@ def main():
             certfile = cert_file
         if stall_after is not None:
             dtp_handler = StallingDTPHandler
+        if cut:
+            dtp_handler = CuttingDTPHandler
         _epsv_sent_early = False
 
         def _note_upload(self, word, path):
@@ -215,6 +253,12 @@ def main():
             if config.get("dropAfterPwd"):
                 # The reply has left; the close follows before the client can send again.
                 self.close()
+
+        def ftp_PROT(self, line):
+            if config.get("refuseProt"):
+                self.respond("536 Requested PROT level not supported by mechanism.")
+            else:
+                base_handler.ftp_PROT(self, line)
 
         def ftp_PASV(self, line):
             if config.get("refusePassive"):

@@ -18,14 +18,15 @@ namespace {
 constexpr int StartTimeoutMs = 15000;
 } // namespace
 
-FtpServerFixture::FtpServerFixture() : m_root(m_tempRoot.path()) {}
+FtpServerFixture::FtpServerFixture(Daemon daemon) : m_daemon(daemon), m_root(m_tempRoot.path()) {}
 
 FtpServerFixture::~FtpServerFixture() {
     stop();
 }
 
-QString FtpServerFixture::scriptPath() {
-    return QStringLiteral(SKYVANE_FTP_SERVER_SCRIPT);
+QString FtpServerFixture::scriptPath(Daemon daemon) {
+    return daemon == Daemon::Vsftpd ? QStringLiteral(SKYVANE_VSFTPD_SCRIPT)
+                                    : QStringLiteral(SKYVANE_FTP_SERVER_SCRIPT);
 }
 
 void FtpServerFixture::addUser(const QString& name, const QString& password, bool readOnly,
@@ -59,6 +60,15 @@ void FtpServerFixture::setStallDownloadAfter(qint64 bytes) {
 
 void FtpServerFixture::setEagerEpsv(bool eager) {
     m_eagerEpsv = eager;
+}
+
+void FtpServerFixture::setCutTransfers(qint64 afterBytes, const QString& reply) {
+    m_cutAfter = afterBytes;
+    m_cutReply = reply;
+}
+
+void FtpServerFixture::setRefuseProt(bool refuse) {
+    m_refuseProt = refuse;
 }
 
 void FtpServerFixture::setTls(Tls tls) {
@@ -97,6 +107,12 @@ bool FtpServerFixture::start() {
         config.insert(QStringLiteral("dropAfterLogin"), m_dropAfterLoginMs / 1000.0);
     if (m_idleTimeoutMs >= 0)
         config.insert(QStringLiteral("idleTimeout"), m_idleTimeoutMs / 1000.0);
+    if (m_cutAfter >= 0)
+        config.insert(QStringLiteral("cutTransfers"),
+                      QJsonObject{{QStringLiteral("after"), m_cutAfter},
+                                  {QStringLiteral("reply"), m_cutReply}});
+    if (m_refuseProt)
+        config.insert(QStringLiteral("refuseProt"), true);
     if (m_stallDownloadAfter >= 0)
         config.insert(QStringLiteral("stallDownload"), m_stallDownloadAfter);
     if (m_tls != Tls::Off)
@@ -107,7 +123,8 @@ bool FtpServerFixture::start() {
 
     // Detached: its errors reach the test's output directly, and its life is the connection's.
     const QStringList arguments{
-        scriptPath(), QString::fromUtf8(QJsonDocument(config).toJson(QJsonDocument::Compact))};
+        scriptPath(m_daemon),
+        QString::fromUtf8(QJsonDocument(config).toJson(QJsonDocument::Compact))};
     if (!QProcess::startDetached(HostSystem::python(), arguments)) {
         qWarning() << "FTP server fixture: cannot start" << HostSystem::python();
         return false;

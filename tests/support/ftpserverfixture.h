@@ -9,14 +9,18 @@
 
 class QTcpSocket;
 
-// A real FTP server (pyftpdlib) on 127.0.0.1 and a free port, for one test or one test class.
+// A real FTP server on 127.0.0.1 and a free port, for one test or one test class: pyftpdlib,
+// which can be made to misbehave, or Debian's vsftpd as offices run it (tests/support/
+// vsftpdserver.py; it offers users, the root folder and TLS, nothing else, and needs root).
 // Every user sees the root folder as "/". Configure, start(), use address() as the client's
-// server address, stop() (or let the destructor do it). The server runs Debian's python3, also
-// for a Windows test program under wine, and ends with the test process, so an aborted test
-// leaves none behind.
+// server address, stop() (or let the destructor do it). The server is started through Debian's
+// python3, also for a Windows test program under wine, and ends with the test process, so an
+// aborted test leaves none behind.
 class FtpServerFixture {
 public:
-    FtpServerFixture();
+    enum class Daemon { Python, Vsftpd };
+
+    explicit FtpServerFixture(Daemon daemon = Daemon::Python);
     ~FtpServerFixture();
 
     // Before start(): users, and how the server misbehaves.
@@ -38,6 +42,11 @@ public:
     void setStallDownloadAfter(qint64 bytes);
     // The EPSV reply travels in one write with the reply to the CWD before it.
     void setEagerEpsv(bool eager);
+    // After this many bytes of a transfer the server sends reply and drops the data connection
+    // (an upload with a reset, a download with a close once the bytes so far have left).
+    void setCutTransfers(qint64 afterBytes, const QString& reply);
+    // PROT P is refused with 536.
+    void setRefuseProt(bool refuse);
     // AUTH TLS is offered (plain FTP still works), with a certificate for 127.0.0.1 made at
     // start() and signed by the CA of caFile(), or by another CA whose file is kept nowhere.
     enum class Tls { Off, OwnCa, OtherCa };
@@ -62,7 +71,7 @@ public:
     void makeFolder(const QString& relative) const;
 
     // The script, for programs that run the server themselves (bench, demo).
-    static QString scriptPath();
+    static QString scriptPath(Daemon daemon = Daemon::Python);
 
 private:
     struct User {
@@ -72,6 +81,7 @@ private:
         QString loginFolder;
     };
 
+    Daemon m_daemon;
     QTemporaryDir m_tempRoot;
     QString m_root;
     QList<User> m_users;
@@ -81,6 +91,9 @@ private:
     bool m_dropAfterPwd = false;
     qint64 m_stallDownloadAfter = -1;
     bool m_eagerEpsv = false;
+    qint64 m_cutAfter = -1;
+    QString m_cutReply;
+    bool m_refuseProt = false;
     Tls m_tls = Tls::Off;
     QTemporaryDir m_tlsFolder;
     std::unique_ptr<QTcpSocket> m_control; // the running server's connection to us

@@ -60,6 +60,12 @@ bool underWine() {
 #endif
 }
 
+QString tlsResumptionProblem() {
+    // libcurl hands every connection the same Schannel credentials, which Windows resumes
+    // sessions with; wine's Schannel resumes none.
+    return underWine() ? QStringLiteral("wine's Schannel does not resume TLS sessions") : QString();
+}
+
 QString python() {
 #ifdef Q_OS_WIN
     // wine starts a Linux program named by its drive path; on Windows itself, the one on PATH.

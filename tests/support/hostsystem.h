@@ -16,6 +16,10 @@ QString hostPath(const QString& path);
 // True when this Windows program runs under wine.
 bool underWine();
 
+// Why this program cannot move files over TLS with a server that wants each data connection
+// to resume the login's TLS session (vsftpd); empty when it can.
+QString tlsResumptionProblem();
+
 // The peak resident memory of a running process in KiB; 0 when it cannot be read.
 qint64 peakMemoryKb(qint64 pid);
 
