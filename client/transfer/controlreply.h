@@ -20,4 +20,9 @@ bool isListening(qintptr socket);
 // whole reply came, or when the TLS library cannot be read beside libcurl.
 QString peek(void* curlHandle, qintptr socket, bool tls, int ms);
 
+// Whether a whole reply, or the end of the connection, waits on the control connection of a
+// libcurl easy handle, so that libcurl reading it now would not wait. With Schannel, where
+// nothing can be looked at, any bytes that came count: nothing else is due there meanwhile.
+bool waiting(void* curlHandle, qintptr socket, bool tls);
+
 } // namespace ControlReply

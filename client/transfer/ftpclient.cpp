@@ -1,10 +1,14 @@
 #include "client/transfer/ftpclient.h"
 
 #include "client/foundation/ansitext.h"
+#include "client/foundation/clock.h"
 #include "client/foundation/replacingfile.h"
 #include "client/transfer/controlreply.h"
+#include "client/transfer/datasocket.h"
 #include "client/transfer/ftptls.h"
+#include "client/transfer/stallwatch.h"
 #include "client/transfer/tlsplatform.h"
+#include "client/transfer/transferend.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -12,6 +16,8 @@
 #include <QTimer>
 
 #include <curl/curl.h>
+
+#include <optional>
 
 #ifdef Q_OS_WIN
 #include <winsock2.h>
@@ -42,8 +48,6 @@ void initCurlOnce() {
 
 // How long a transfer whose data connection broke waits for the server's reply to it.
 constexpr int ReplyWaitMs = 1000;
-// How long the end of an upload over TLS 1.3 waits for the server's session ticket.
-constexpr int TicketWaitMs = 2000;
 
 // host:port for the URL: an address that carries its own port keeps it.
 QByteArray hostAndPort(QString server, qint16 port) {
@@ -84,12 +88,13 @@ struct FtpClient::Operation {
     QString lastCommand;
     QString errorReply;        // the server's last reply, when it was a 4xx or 5xx
     QString unreadReply;       // its reply to a broken transfer, which libcurl did not read
-    int controlLocalPort = -1; // the control connection's ports
+    int controlLocalPort = -1; // the control connection's ports, known once the request starts
     int controlRemotePort = -1;
-    QElapsedTimer ticketWait;     // the end of an upload waits for a TLS session ticket
-    qintptr dataSocket = -1;      // on this socket
+    qintptr dataSocket = -1;      // the last socket opened after that: the data connection's
+    QList<void*> tlsOpened;       // the TLS connections opened meanwhile
     bool tlsHandshakeDue = false; // AUTH TLS accepted, the next command follows the handshake
-    QElapsedTimer lastActivity;
+    std::optional<StallWatch> stall;
+    TransferEnd end;
     QElapsedTimer lastStatus;
 
     explicit Operation(Kind k) : kind(k) {}
@@ -121,11 +126,12 @@ struct FtpCurlGlue {
         auto* op = static_cast<FtpClient*>(client)->m_op.get();
         if (!op)
             return CURL_READFUNC_ABORT;
-        // libcurl asks for nothing beyond the file's size: the last part is held back instead.
-        if (op->source.pos() + qint64(size * count) >= op->total &&
-            static_cast<FtpClient*>(client)->holdUploadEnd(*op))
-            return CURL_READFUNC_PAUSE;
-        const qint64 got = op->source.read(buffer, qint64(size * count));
+        // The file's end (libcurl is not told its size, so it asks beyond it) is held back
+        // until the server's reply is there: TransferEnd.
+        const qint64 left = op->total - op->source.pos();
+        if (left <= 0)
+            return op->end.holdUpload() ? CURL_READFUNC_PAUSE : 0;
+        const qint64 got = op->source.read(buffer, qMin(left, qint64(size * count)));
         return got < 0 ? CURL_READFUNC_ABORT : size_t(got);
     }
     static size_t write(char* buffer, size_t size, size_t count, void* client) {
@@ -136,13 +142,15 @@ struct FtpCurlGlue {
         return put < 0 ? 0 : size_t(put);
     }
     static int socketOpened(void* client, curl_socket_t socket, curlsocktype purpose) {
-        // Accepted sockets are closed without telling us.
-        if (purpose == CURLSOCKTYPE_IPCXN) {
-            QList<qintptr>& sockets = static_cast<FtpClient*>(client)->m_sockets;
-            sockets.removeAll(qintptr(socket)); // a number reused after a silent close
-            sockets.append(qintptr(socket));
-        }
+        static_cast<FtpClient*>(client)->socketOpened(qintptr(socket),
+                                                      purpose == CURLSOCKTYPE_IPCXN);
         return CURL_SOCKOPT_OK;
+    }
+    static void tlsOpened(void* client, void* tlsObject) {
+        if (auto* op = static_cast<FtpClient*>(client)->m_op.get()) {
+            if (!op->tlsOpened.contains(tlsObject))
+                op->tlsOpened.append(tlsObject);
+        }
     }
     static int connected(void* client, char*, char*, int remotePort, int localPort) {
         if (auto* op = static_cast<FtpClient*>(client)->m_op.get()) {
@@ -171,7 +179,8 @@ struct FtpCurlGlue {
 };
 
 FtpClient::FtpClient(QObject* parent)
-    : QObject(parent), m_curlTimer(new QTimer(this)), m_pollTimer(new QTimer(this)) {
+    : QObject(parent), m_tlsWatch(new TlsPlatform::ConnectionWatch{&FtpCurlGlue::tlsOpened, this}),
+      m_curlTimer(new QTimer(this)), m_pollTimer(new QTimer(this)) {
     initCurlOnce();
     m_share = curl_share_init();
     curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
@@ -401,7 +410,7 @@ int FtpClient::startOperation(std::unique_ptr<Operation> op) {
 
     const Kind kind = op->kind;
     const QString eventPath = kind == Kind::Upload ? op->localPath : op->remotePath;
-    op->lastActivity.start();
+    op->stall.emplace(systemClock(), m_inactivityLimitMs);
     m_op = std::move(op);
     setResult(0, QString());
     curl_multi_add_handle(m_multi, m_op->easy);
@@ -448,8 +457,11 @@ bool FtpClient::prepareEasy(Operation& op) {
     curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, long(m_inactivityLimitMs));
     curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT,
                      long(qMax(1, (m_inactivityLimitMs + 999) / 1000)));
-    if (op.login.tls)
+    if (op.login.tls) {
         FtpTls::configure(easy, op.login.caFile);
+        // Without it (Schannel) the end of an upload's TLS stream stays libcurl's.
+        TlsPlatform::watchConnections(easy, m_tlsWatch.get());
+    }
 
     switch (op.kind) {
     case Kind::Login:
@@ -464,7 +476,7 @@ bool FtpClient::prepareEasy(Operation& op) {
         curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
         curl_easy_setopt(easy, CURLOPT_READFUNCTION, &FtpCurlGlue::read);
         curl_easy_setopt(easy, CURLOPT_READDATA, this);
-        curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, curl_off_t(op.total));
+        // No CURLOPT_INFILESIZE: told the size, libcurl would end the upload by itself.
         curl_easy_setopt(easy, CURLOPT_UPLOAD_BUFFERSIZE, BufferSize);
         break;
     case Kind::Download:
@@ -507,9 +519,10 @@ void FtpClient::periodicCheck() {
         m_pollTimer->stop();
         return;
     }
+    noteAcknowledged(*m_op);
     if (m_abort) {
         finishOperation(ErrorAborted, tr("FTP operation aborted"), true);
-    } else if (m_op->lastActivity.elapsed() >= m_inactivityLimitMs) {
+    } else if (m_op->stall->stalled()) {
         finishOperation(ErrorTimedOut,
                         tr("FTP transfer stalled: nothing moved for %1 seconds")
                             .arg(QString::number(m_inactivityLimitMs / 1000.0)),
@@ -517,7 +530,7 @@ void FtpClient::periodicCheck() {
     } else if (m_curlDepth == 0) {
         int running = 0;
         ++m_curlDepth;
-        if (uploadEndMayGo(*m_op))
+        if (transferEndMayGo(*m_op))
             curl_easy_pause(m_op->easy, CURLPAUSE_CONT);
         curl_multi_perform(m_multi, &running);
         --m_curlDepth;
@@ -581,6 +594,12 @@ void FtpClient::finishOperation(int code, const QString& description, bool dropC
             op->now = done;
             if (op->total == 0)
                 op->total = done;
+            // libcurl, not told the size, cannot check it: a file that shrank ends early.
+            if (op->kind == Kind::Upload && done != op->total) {
+                code = CURLE_PARTIAL_FILE;
+                text = tr("Local file %1 changed while it was sent: %2 of %3 bytes went")
+                           .arg(op->localPath, QString::number(done), QString::number(op->total));
+            }
         }
         if (op->now != op->reportedNow)
             queueStatus(*op);
@@ -618,10 +637,8 @@ void FtpClient::noteProgress(qint64 total, qint64 now) {
         return;
     if (total > 0)
         m_op->total = total;
-    if (now != m_op->now) {
-        m_op->now = now;
-        m_op->lastActivity.start();
-    }
+    m_op->now = now;
+    m_op->stall->noteMoved(now);
 }
 
 void FtpClient::noteStatus() {
@@ -645,7 +662,7 @@ void FtpClient::queueStatus(Operation& op) {
 
 void FtpClient::logProtocol(void* easy, bool outgoing, const char* data, size_t size) {
     if (m_op)
-        m_op->lastActivity.start();
+        m_op->stall->noteActivity();
     if (outgoing && m_op && m_op->tlsHandshakeDue) {
         m_op->tlsHandshakeDue = false;
         const QString line = FtpTls::sessionLine(easy);
@@ -677,8 +694,21 @@ void FtpClient::noteReply(Operation& op, const QString& line) {
         op.errorReply.clear();
 }
 
+void FtpClient::socketOpened(qintptr socket, bool connecting) {
+    if (connecting) {
+        m_sockets.removeAll(socket); // a number reused after a silent close
+        m_sockets.append(socket);
+    }
+    // Once the request has started, a new socket is the data connection (in active mode the
+    // listening socket, then the one it accepted).
+    if (m_op && m_op->controlLocalPort >= 0)
+        m_op->dataSocket = socket;
+}
+
 void FtpClient::socketClosing(qintptr socket) {
     m_sockets.removeAll(socket);
+    if (m_op && m_op->dataSocket == socket)
+        m_op->dataSocket = -1;
     int local = 0, remote = 0;
     ControlReply::ports(socket, local, remote);
     if (!m_op || !m_op->isTransfer() || !m_op->unreadReply.isEmpty() ||
@@ -686,45 +716,51 @@ void FtpClient::socketClosing(qintptr socket) {
         transferComplete(*m_op))
         return;
     // A data connection that broke: libcurl closes the control connection next, unread.
-    for (const qintptr control : std::as_const(m_sockets)) {
-        if (ControlReply::ports(control, local, remote) && local == m_op->controlLocalPort &&
-            remote == m_op->controlRemotePort) {
-            m_op->unreadReply = ControlReply::peek(m_op->easy, control, m_op->login.tls,
-                                                   qMin(ReplyWaitMs, m_inactivityLimitMs));
-            return;
-        }
-    }
+    const qintptr control = controlSocket(*m_op);
+    if (control >= 0)
+        m_op->unreadReply = ControlReply::peek(m_op->easy, control, m_op->login.tls,
+                                               qMin(ReplyWaitMs, m_inactivityLimitMs));
 }
 
-bool FtpClient::holdUploadEnd(Operation& op) {
-    // A TLS 1.3 server sends its session ticket after the handshake, and the next data
-    // connection must resume with that new ticket (vsftpd refuses one used before). libcurl
-    // reads it only as it closes the connection, and a small upload is over before it came:
-    // the end waits for it (and closing with it unread would reset the connection, losing the
-    // upload's last bytes at the server).
-    if (op.ticketWait.isValid() || !op.login.tls || !TlsPlatform::ticketsFollowHandshake(op.easy))
-        return false;
+qintptr FtpClient::controlSocket(const Operation& op) const {
     int local = 0, remote = 0;
-    for (auto it = m_sockets.crbegin(); it != m_sockets.crend(); ++it) {
-        if (ControlReply::ports(*it, local, remote) && local != op.controlLocalPort) {
-            if (ControlReply::waitReadable(*it, 0))
-                return false; // it came meanwhile
-            op.dataSocket = *it;
-            op.ticketWait.start();
-            return true;
-        }
+    for (const qintptr socket : std::as_const(m_sockets)) {
+        if (ControlReply::ports(socket, local, remote) && local == op.controlLocalPort &&
+            remote == op.controlRemotePort)
+            return socket;
     }
-    return false;
+    return -1;
 }
 
-bool FtpClient::uploadEndMayGo(Operation& op) const {
-    if (op.dataSocket < 0 ||
-        (!ControlReply::waitReadable(op.dataSocket, 0) &&
-         op.ticketWait.elapsed() < qMin(TicketWaitMs, m_inactivityLimitMs / 2)))
+void* FtpClient::dataTlsObject(const Operation& op) {
+    void* control = TlsPlatform::controlConnection(op.easy);
+    for (auto it = op.tlsOpened.crbegin(); it != op.tlsOpened.crend(); ++it) {
+        if (*it != control)
+            return *it;
+    }
+    return nullptr;
+}
+
+void FtpClient::noteAcknowledged(Operation& op) {
+    if (op.kind == Kind::Upload && op.dataSocket >= 0)
+        op.stall->noteAcknowledged(DataSocket::taken(op.dataSocket).acknowledged);
+}
+
+bool FtpClient::transferEndMayGo(Operation& op) {
+    if (!op.end.pending())
         return false;
-    op.dataSocket = -1;
-    op.lastActivity.start();
-    return true;
+    TransferEnd::Connection connection;
+    connection.easy = op.easy;
+    connection.tls = op.login.tls;
+    connection.control = controlSocket(op);
+    connection.data = op.dataSocket;
+    if (op.login.tls)
+        connection.dataTls = dataTlsObject(op);
+    curl_off_t sent = 0;
+    curl_easy_getinfo(op.easy, CURLINFO_SIZE_UPLOAD_T, &sent);
+    connection.sent = sent;
+    connection.total = op.total;
+    return op.end.mayGo(connection);
 }
 
 bool FtpClient::transferComplete(const Operation& op) {

@@ -13,6 +13,9 @@
 class QEventLoop;
 class QSocketNotifier;
 class QTimer;
+namespace TlsPlatform {
+struct ConnectionWatch;
+}
 
 // The client's FTP component: logs in, uploads and downloads one file at a time, and reports
 // through the Ftp* signals. Everything runs on the thread that owns it (the GUI thread); libcurl
@@ -26,7 +29,9 @@ class QTimer;
 class FtpClient : public QObject {
     Q_OBJECT
 public:
-    // A transfer in which no byte moves for this long ends with an error.
+    // An operation in which nothing moves for this long ends with an error: no protocol line,
+    // no byte through libcurl, and nothing more taken by the other side of an upload's data
+    // connection (which goes on draining a slow line after libcurl's last byte).
     static constexpr int InactivityLimitSeconds = 120;
 
     // Error numbers the component sets itself (libcurl's numbering).
@@ -133,10 +138,11 @@ private:
     static QString failureDescription(const Operation& op, int code);
     static void noteReply(Operation& op, const QString& line);
     static bool transferComplete(const Operation& op);
-    // Over TLS 1.3 the end of an upload waits for the server's session ticket: the first pauses
-    // the upload before its last part, the second tells when it may go on.
-    bool holdUploadEnd(Operation& op);
-    bool uploadEndMayGo(Operation& op) const;
+    // The end held back from libcurl (TransferEnd): true when libcurl may go on.
+    bool transferEndMayGo(Operation& op);
+    qintptr controlSocket(const Operation& op) const;
+    static void* dataTlsObject(const Operation& op);
+    void noteAcknowledged(Operation& op);
     void waitForOperation();
 
     void drive(qintptr socket, int eventMask);
@@ -160,6 +166,7 @@ private:
     void updateWatch(qintptr socket, int what);
     void logProtocol(void* easy, bool outgoing, const char* data, size_t size);
     void noteProgress(qint64 total, qint64 now);
+    void socketOpened(qintptr socket, bool connecting);
     void socketClosing(qintptr socket);
 
     struct Login {
@@ -194,6 +201,8 @@ private:
     // TLS sessions shared by every handle this component makes: a data connection resumes the
     // control connection's session, which many servers require.
     void* m_share = nullptr;
+    // Tells the running transfer of the TLS connections libcurl opens (its data connection's).
+    std::unique_ptr<TlsPlatform::ConnectionWatch> m_tlsWatch;
     void* m_idleEasy = nullptr; // finished handle kept in the multi handle: it knows the socket
     bool m_connected = false;
     Login m_connectedLogin; // the values of the open connection, which QUIT reuses

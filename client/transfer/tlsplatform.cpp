@@ -28,13 +28,6 @@ QString negotiatedSession(void* curlHandle) {
              QString::fromLatin1(SSL_CIPHER_get_name(SSL_get_current_cipher(ssl))));
 }
 
-bool ticketsFollowHandshake(void* curlHandle) {
-    curl_tlssessioninfo* info = nullptr;
-    return curl_easy_getinfo(curlHandle, CURLINFO_TLS_SSL_PTR, &info) == CURLE_OK && info &&
-           info->backend == CURLSSLBACKEND_OPENSSL && info->internals &&
-           SSL_version(static_cast<const SSL*>(info->internals)) == TLS1_3_VERSION;
-}
-
 namespace {
 // Puts one BIO in both places of ssl; ssl takes a reference for each, the caller keeps its own.
 void setBios(SSL* ssl, BIO* bio) {
@@ -71,6 +64,71 @@ bool peekReceived(void* curlHandle, qintptr socket, QByteArray& received) {
     if (got > 0)
         received = QByteArray(buffer, got);
     return got > 0 || error == SSL_ERROR_WANT_READ;
+}
+
+bool canPeek() {
+    return true;
+}
+
+namespace {
+int watchIndex() {
+    static const int index = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    return index;
+}
+
+void reportConnection(const SSL* ssl, int where, int) {
+    // Also called for the messages that follow a TLS 1.3 handshake: reports may repeat.
+    if (!(where & SSL_CB_HANDSHAKE_START))
+        return;
+    const auto* watch = static_cast<const ConnectionWatch*>(
+        SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), watchIndex()));
+    if (watch && watch->report)
+        watch->report(watch->client, const_cast<SSL*>(ssl));
+}
+
+// libcurl makes a context for every connection and hands it here before the connection.
+CURLcode watchContext(CURL*, void* context, void* watch) {
+    auto* ctx = static_cast<SSL_CTX*>(context);
+    if (SSL_CTX_set_ex_data(ctx, watchIndex(), watch) != 1)
+        return CURLE_OK; // not told: that connection's end stays libcurl's
+    SSL_CTX_set_info_callback(ctx, &reportConnection);
+    return CURLE_OK;
+}
+} // namespace
+
+bool watchConnections(void* curlHandle, const ConnectionWatch* watch) {
+    if (watchIndex() < 0)
+        return false;
+    return curl_easy_setopt(curlHandle, CURLOPT_SSL_CTX_FUNCTION, &watchContext) == CURLE_OK &&
+           curl_easy_setopt(curlHandle, CURLOPT_SSL_CTX_DATA, watch) == CURLE_OK;
+}
+
+void* controlConnection(void* curlHandle) {
+    curl_tlssessioninfo* info = nullptr;
+    if (curl_easy_getinfo(curlHandle, CURLINFO_TLS_SSL_PTR, &info) != CURLE_OK || !info ||
+        info->backend != CURLSSLBACKEND_OPENSSL)
+        return nullptr;
+    return info->internals;
+}
+
+QByteArray closeNotify(void* tlsObject) {
+    SSL* ssl = static_cast<SSL*>(tlsObject);
+    BIO* curlBio = SSL_get_wbio(ssl);
+    BIO* memory = BIO_new(BIO_s_mem());
+    if (!curlBio || !memory) {
+        BIO_free(memory);
+        return QByteArray();
+    }
+    // The alert is written into memory; libcurl's BIO goes back in place untouched.
+    BIO_up_ref(curlBio);
+    SSL_set0_wbio(ssl, memory);
+    const int result = SSL_shutdown(ssl);
+    char* data = nullptr;
+    const long size = BIO_get_mem_data(memory, &data);
+    const QByteArray alert = result >= 0 && size > 0 ? QByteArray(data, int(size)) : QByteArray();
+    SSL_set0_wbio(ssl, curlBio);
+    ERR_clear_error();
+    return alert;
 }
 
 } // namespace TlsPlatform

@@ -63,15 +63,27 @@ QString negotiatedSession(void* curlHandle) {
         .arg(protocolName(cipher.dwProtocol), QString::fromWCharArray(cipher.szCipherSuite));
 }
 
-bool ticketsFollowHandshake(void*) {
-    // libcurl closes a Schannel connection without reading what came on it.
-    return false;
-}
-
 bool peekReceived(void*, qintptr, QByteArray&) {
     // Schannel decrypts in place and moves the connection's state on: nothing can be looked at
     // without taking it from libcurl.
     return false;
+}
+
+bool canPeek() {
+    return false;
+}
+
+bool watchConnections(void*, const ConnectionWatch*) {
+    // libcurl hands no context of Schannel's out before a connection.
+    return false;
+}
+
+void* controlConnection(void*) {
+    return nullptr;
+}
+
+QByteArray closeNotify(void*) {
+    return QByteArray();
 }
 
 } // namespace TlsPlatform

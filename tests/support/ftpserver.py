@@ -11,6 +11,8 @@ Started with one argument, a JSON object:
   idleTimeout     seconds of silence after which the server sends 421 and closes
   dropAfterPwd    the connection closes right after the reply to PWD, the last step of a login
   stallDownload   bytes after which a download stops moving (the data connection stays open)
+  stallUpload     bytes after which the server reads nothing more of an upload
+  holdFinalReply  seconds the reply that ends a transfer (226) is held back
   eagerEpsv       the EPSV reply is sent together with the reply to the CWD before it
   cutTransfers    {"after", "reply"}: after that many bytes of a transfer the server sends the
                   reply and drops the data connection: an upload at once (reset), a download
@@ -151,6 +153,7 @@ def main():
         base_handler, base_dtp = TLS_FTPHandler, TLS_DTPHandler
         cert_file = make_certificates(tls["folder"], tls.get("otherCa", False))
 
+    stall_upload = config.get("stallUpload")
     upload_rate = config.get("readLimit")
     if upload_rate:
         if tls:
@@ -166,6 +169,8 @@ def main():
             # RETR or STOR; pyftpdlib would take that early input for a closed connection.
             if getattr(self, "_ssl_accepting", False):
                 return True
+            if stall_upload is not None and self.tot_bytes_received >= stall_upload:
+                return False
             return super().readable()
 
     class StallingDTPHandler(DataHandler):
@@ -223,6 +228,14 @@ def main():
         if cut:
             dtp_handler = CuttingDTPHandler
         _epsv_sent_early = False
+
+        def respond(self, resp, *args, **kwargs):
+            hold = config.get("holdFinalReply")
+            if hold and resp.startswith("226"):
+                self.ioloop.call_later(hold, base_handler.respond, self, resp, *args,
+                                       _errback=self.handle_error, **kwargs)
+            else:
+                base_handler.respond(self, resp, *args, **kwargs)
 
         def _note_upload(self, word, path):
             if config.get("transferLog"):

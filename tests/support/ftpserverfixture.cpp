@@ -58,6 +58,14 @@ void FtpServerFixture::setStallDownloadAfter(qint64 bytes) {
     m_stallDownloadAfter = bytes;
 }
 
+void FtpServerFixture::setStallUploadAfter(qint64 bytes) {
+    m_stallUploadAfter = bytes;
+}
+
+void FtpServerFixture::setHoldFinalReplyMs(int ms) {
+    m_holdFinalReplyMs = ms;
+}
+
 void FtpServerFixture::setEagerEpsv(bool eager) {
     m_eagerEpsv = eager;
 }
@@ -115,6 +123,10 @@ bool FtpServerFixture::start() {
         config.insert(QStringLiteral("refuseProt"), true);
     if (m_stallDownloadAfter >= 0)
         config.insert(QStringLiteral("stallDownload"), m_stallDownloadAfter);
+    if (m_stallUploadAfter >= 0)
+        config.insert(QStringLiteral("stallUpload"), m_stallUploadAfter);
+    if (m_holdFinalReplyMs > 0)
+        config.insert(QStringLiteral("holdFinalReply"), m_holdFinalReplyMs / 1000.0);
     if (m_tls != Tls::Off)
         config.insert(
             QStringLiteral("tls"),

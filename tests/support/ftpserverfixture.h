@@ -40,6 +40,10 @@ public:
     void setIdleTimeoutMs(int ms);
     // Downloads send this many bytes and then nothing, keeping the data connection open.
     void setStallDownloadAfter(qint64 bytes);
+    // Uploads are read up to this many bytes and then no further.
+    void setStallUploadAfter(qint64 bytes);
+    // The reply that ends a transfer (226) comes this long after its end.
+    void setHoldFinalReplyMs(int ms);
     // The EPSV reply travels in one write with the reply to the CWD before it.
     void setEagerEpsv(bool eager);
     // After this many bytes of a transfer the server sends reply and drops the data connection
@@ -90,6 +94,8 @@ private:
     int m_idleTimeoutMs = -1;
     bool m_dropAfterPwd = false;
     qint64 m_stallDownloadAfter = -1;
+    qint64 m_stallUploadAfter = -1;
+    int m_holdFinalReplyMs = 0;
     bool m_eagerEpsv = false;
     qint64 m_cutAfter = -1;
     QString m_cutReply;

@@ -1,6 +1,8 @@
 #include "client/transfer/ftpclient.h"
 #include "tests/support/ftpserverfixture.h"
+#include "tests/support/hostsystem.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -412,6 +414,73 @@ private slots:
         QVERIFY(outline.contains(QStringLiteral("status 1000/200000")));
         QVERIFY(!ftp.isConnected());
         QVERIFY(!QFile::exists(local(QStringLiteral("stall.zip"))));
+    }
+
+    // The server's final reply comes late: the line's queue still drains, or the server reads
+    // slowly. Waiting for it, the event loop keeps turning (the windowed client's keep-alives
+    // and repaints run from it).
+    void finalReplyWaitKeepsTheEventLoopTurning_data() {
+        QTest::addColumn<bool>("tls");
+        QTest::newRow("plain") << false;
+        QTest::newRow("TLS") << true;
+    }
+    void finalReplyWaitKeepsTheEventLoopTurning() {
+        QFETCH(bool, tls);
+        if (tls && HostSystem::underWine())
+            QSKIP("Schannel: libcurl ends a TLS upload itself, and wine tells no acknowledged "
+                  "count to wait for first");
+        const int holdMs = 2000;
+        FtpServerFixture late;
+        late.addUser(StoreUser, StorePassword);
+        late.makeFolder(QStringLiteral("store"));
+        late.setHoldFinalReplyMs(holdMs);
+        if (tls)
+            late.setTls(FtpServerFixture::Tls::OwnCa);
+        QVERIFY(late.start());
+        const QByteArray content = randomBytes(300000, 8);
+        writeLocal(QStringLiteral("late.bin"), content);
+        FtpClient ftp;
+        configure(ftp, late);
+        ftp.setTls(tls);
+        ftp.setCaFile(late.caFile());
+        QCOMPARE(ftp.connectToServer(), 0);
+
+        QTimer ticker;
+        ticker.setInterval(50);
+        QElapsedTimer sinceTick;
+        qint64 longestGapMs = 0;
+        connect(&ticker, &QTimer::timeout, &ticker,
+                [&] { longestGapMs = qMax(longestGapMs, sinceTick.restart()); });
+        QElapsedTimer took;
+        took.start();
+        sinceTick.start();
+        ticker.start();
+        QVERIFY2(ftp.sendFile(local("late.bin"), 0, QStringLiteral("\\store\\late.bin"), false) ==
+                     0,
+                 qPrintable(ftp.errorDescription()));
+        ticker.stop();
+        longestGapMs = qMax(longestGapMs, sinceTick.elapsed());
+        QVERIFY(took.elapsed() >= holdMs - 100);
+        QVERIFY2(longestGapMs < holdMs / 2, qPrintable(QString::number(longestGapMs)));
+        QCOMPARE(late.readFile(QStringLiteral("store/late.bin")), content);
+    }
+
+    // A server that stops taking an upload: it ends within the limit, although every byte went
+    // into the sockets' buffers.
+    void uploadNoLongerTakenEndsAtTheInactivityLimit() {
+        FtpServerFixture stalling;
+        stalling.addUser(StoreUser, StorePassword);
+        stalling.setStallUploadAfter(64 * 1024);
+        QVERIFY(stalling.start());
+        writeLocal(QStringLiteral("stuck.bin"), randomBytes(1000000, 9));
+        FtpClient ftp;
+        configure(ftp, stalling);
+        ftp.setInactivityLimitMs(400);
+        QCOMPARE(ftp.connectToServer(), 0);
+        QCOMPARE(ftp.sendFile(local("stuck.bin"), 0, QStringLiteral("stuck.bin"), false),
+                 int(FtpClient::ErrorTimedOut));
+        QVERIFY(ftp.errorDescription().contains(QStringLiteral("0.4 seconds")));
+        QVERIFY(!ftp.isConnected());
     }
 
     void abortFlagEndsTheTransfer() {
