@@ -93,6 +93,7 @@ struct FtpClient::Operation {
     qintptr dataSocket = -1;      // the last socket opened after that: the data connection's
     QList<void*> tlsOpened;       // the TLS connections opened meanwhile
     bool tlsHandshakeDue = false; // AUTH TLS accepted, the next command follows the handshake
+    bool transferStarted = false; // the server's 150 or 125
     std::optional<StallWatch> stall;
     TransferEnd end;
     QElapsedTimer lastStatus;
@@ -338,6 +339,10 @@ bool FtpClient::isBusy() const {
     return m_op != nullptr;
 }
 
+bool FtpClient::transferStarted() const {
+    return m_transferStarted;
+}
+
 bool FtpClient::isConnected() {
     if (!m_op && m_connected && idleConnectionLost())
         connectionLost();
@@ -365,6 +370,8 @@ void FtpClient::setResult(int code, const QString& description) {
 int FtpClient::startOperation(std::unique_ptr<Operation> op) {
     if (m_op)
         return fail(ErrorBusy, tr("An FTP operation is still under way"));
+    if (op->isTransfer())
+        m_transferStarted = false;
     if (m_abort)
         return fail(ErrorAborted, tr("FTP operation aborted"));
     // QUIT goes over the open connection even when the values have changed since.
@@ -604,6 +611,7 @@ void FtpClient::finishOperation(int code, const QString& description, bool dropC
         if (op->now != op->reportedNow)
             queueStatus(*op);
         op->source.close();
+        m_transferStarted = op->transferStarted;
     }
 
     const bool wasConnected = m_connected;
@@ -688,6 +696,12 @@ void FtpClient::logProtocol(void* easy, bool outgoing, const char* data, size_t 
 }
 
 void FtpClient::noteReply(Operation& op, const QString& line) {
+    if (line.startsWith(QLatin1String("150")) || line.startsWith(QLatin1String("125"))) {
+        op.transferStarted = true;
+        // libcurl keeps only its first message, and in active mode that is a harmless one from
+        // setting up the data connection: a failure from here on must not be told by it.
+        op.errorBuffer[0] = '\0';
+    }
     if (line.startsWith(QLatin1Char('4')) || line.startsWith(QLatin1Char('5')))
         op.errorReply = line;
     else if (line.size() > 3 && line.at(3) == QLatin1Char(' ')) // a later reply went well
@@ -712,14 +726,20 @@ void FtpClient::socketClosing(qintptr socket) {
     int local = 0, remote = 0;
     ControlReply::ports(socket, local, remote);
     if (!m_op || !m_op->isTransfer() || !m_op->unreadReply.isEmpty() ||
-        local == m_op->controlLocalPort || ControlReply::isListening(socket) ||
-        transferComplete(*m_op))
+        ControlReply::isListening(socket) || transferComplete(*m_op))
         return;
-    // A data connection that broke: libcurl closes the control connection next, unread.
-    const qintptr control = controlSocket(*m_op);
-    if (control >= 0)
-        m_op->unreadReply = ControlReply::peek(m_op->easy, control, m_op->login.tls,
-                                               qMin(ReplyWaitMs, m_inactivityLimitMs));
+    const int waitMs = qMin(ReplyWaitMs, m_inactivityLimitMs);
+    if (local != m_op->controlLocalPort) {
+        // A data connection that broke: libcurl closes the control connection next, unread.
+        const qintptr control = controlSocket(*m_op);
+        if (control >= 0)
+            m_op->unreadReply = ControlReply::peek(m_op->easy, control, m_op->login.tls, waitMs);
+    } else if (!m_op->login.tls) {
+        // The control connection itself, its reply still unread: libcurl closes a data
+        // connection it accepted (active mode) without telling. Over TLS the control
+        // connection's TLS is gone by now (and active mode is refused there anyway).
+        m_op->unreadReply = ControlReply::peek(m_op->easy, socket, false, waitMs);
+    }
 }
 
 qintptr FtpClient::controlSocket(const Operation& op) const {

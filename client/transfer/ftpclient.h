@@ -91,6 +91,10 @@ public:
     // True from the start of an operation until its outcome is in errorNumber().
     bool isBusy() const;
 
+    // Whether the server answered the last transfer's STOR or RETR with its go-ahead (150 or
+    // 125): from then on bytes may have reached it, and trying again sends them again.
+    bool transferStarted() const;
+
     // True while the control connection is open. Noticing here that the server has closed it
     // fires FtpDisconnected.
     bool isConnected();
@@ -196,6 +200,7 @@ private:
 
     int m_error = 0;
     QString m_errorText;
+    bool m_transferStarted = false;
 
     void* m_multi = nullptr;
     // TLS sessions shared by every handle this component makes: a data connection resumes the

@@ -28,8 +28,14 @@ int transfer(TransferHost& host, const std::function<int()>& call) {
         return call();
     }
     ftp.setPassiveMode(true);
-    if (call() == 0)
-        return 0;
+    const int error = call();
+    // The second try is for a passive data connection that never came (refused, or blocked on
+    // the way). Once the server has begun taking the file, a second try would send it again
+    // from its first byte; the first try's failure is the one to report.
+    if (error == 0 || ftp.transferStarted())
+        return error;
+    host.writeStatus(QStringLiteral("Passive mode failed, trying active mode: ") +
+                     ftp.errorDescription());
     ftp.setPassiveMode(false);
     return call();
 }

@@ -15,7 +15,8 @@ enum class Login { Upload, PackDownload, UpdateDownload };
 int login(TransferHost& host, Login kind);
 
 // Sends or receives one file with the host's passive-mode rule: the PassiveMode setting, or
-// (headless) passive first and active once more when that fails. Returns the last error number.
+// (headless) passive first and, when that got no data connection, active once more (with a
+// status line naming the passive failure). Returns the last error number.
 int send(TransferHost& host, const QString& localPath, const QString& remotePath);
 int receive(TransferHost& host, const QString& remotePath, const QString& localPath);
 

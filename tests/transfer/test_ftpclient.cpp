@@ -1,6 +1,8 @@
 #include "client/transfer/ftpclient.h"
+#include "client/transfer/ftpsteps.h"
 #include "tests/support/ftpserverfixture.h"
 #include "tests/support/hostsystem.h"
+#include "tests/support/testtransferhost.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -524,6 +526,44 @@ private slots:
         ftp.setPassiveMode(false);
         QCOMPARE(ftp.sendFile(local("mp.zip"), 0, QStringLiteral("\\store\\mp.zip"), false), 0);
         QCOMPARE(noPassive.readFile(QStringLiteral("store/mp.zip")), QByteArray("mission pack in"));
+    }
+
+    // The headless client's active-mode second try is for a passive data connection that never
+    // came; once the server has begun taking the file, another try would send it all again.
+    void activeModeTriesOnlyWhatPassiveModeNeverBegan() {
+        writeLocal(QStringLiteral("cut.zip"), randomBytes(1000000, 10));
+        FtpServerFixture cutting;
+        cutting.addUser(StoreUser, StorePassword);
+        const QString cut = QStringLiteral("426 Connection closed; transfer aborted.");
+        cutting.setCutTransfers(64 * 1024, cut);
+        QVERIFY(cutting.start());
+        FtpServerFixture noPassive;
+        noPassive.addUser(StoreUser, StorePassword);
+        noPassive.setRefusePassive(true);
+        QVERIFY(noPassive.start());
+
+        for (FtpServerFixture* server : {&cutting, &noPassive}) {
+            TestTransferHost host(m_localDir.path(), TestTransferHost::headless());
+            EventLog log(host.ftp());
+            configure(host.ftp(), *server);
+            QCOMPARE(host.ftp().connectToServer(), 0);
+            const int error = FtpSteps::send(host, local("cut.zip"), QStringLiteral("cut.zip"));
+            const int stors = log.logLines.filter(QRegularExpression("^STOR ")).size();
+            if (server == &cutting) {
+                QVERIFY(error != 0);
+                QCOMPARE(stors, 1);
+                QVERIFY(host.lines.isEmpty());
+                QVERIFY2(host.ftp().errorDescription().endsWith(": " + cut),
+                         qPrintable(host.ftp().errorDescription()));
+            } else {
+                QCOMPARE(error, 0);
+                QCOMPARE(stors, 1);
+                QCOMPARE(host.lines.size(), 1);
+                QVERIFY2(host.lines[0].startsWith("Passive mode failed, trying active mode: ") &&
+                             host.lines[0].contains("502"),
+                         qPrintable(host.lines[0]));
+            }
+        }
     }
 };
 
