@@ -3,7 +3,10 @@
 #include "client/display/progressbar.h"
 #include "client/foundation/statuslog.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QPointer>
 #include <QThread>
 
 namespace {
@@ -54,9 +57,20 @@ void FtpEventHandler::onFtpTransferStatus(qint64 total, qint64 transferred, qint
 }
 
 void FtpEventHandler::onFtpLogText(const QString& text) {
-    // Blocks the whole client on purpose: the log lines come at a readable pace.
-    if (m_logTextDelayMs > 0)
-        QThread::msleep(static_cast<unsigned long>(m_logTextDelayMs));
+    // The log lines come at a readable pace. The wait lets window events run, as every wait of
+    // a transfer does: a login's dozen lines would otherwise hold back keep-alives and repaints
+    // for seconds.
+    if (m_logTextDelayMs > 0) {
+        const QPointer<FtpEventHandler> self(this);
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < m_logTextDelayMs) {
+            QThread::msleep(10);
+            QCoreApplication::processEvents();
+        }
+        if (!self)
+            return;
+    }
     WriteStatus(text);
     WriteFtpDebug(text);
 }

@@ -800,12 +800,17 @@ void FtpClient::queueEvent(std::function<void()> event) {
 }
 
 void FtpClient::flushEvents() {
-    // Handlers may run the event loop and start or end operations: take one at a time.
+    // Handlers may run the event loop and start or end operations: take one at a time. Events
+    // that come meanwhile wait for the handler to return, so that they keep their order.
+    if (m_flushing)
+        return;
+    m_flushing = true;
     while (!m_events.empty()) {
         std::function<void()> event = std::move(m_events.front());
         m_events.pop_front();
         event();
     }
+    m_flushing = false;
 }
 
 void FtpClient::createMulti() {

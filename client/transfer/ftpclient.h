@@ -221,4 +221,5 @@ private:
     int m_curlDepth = 0;
 
     std::deque<std::function<void()>> m_events;
+    bool m_flushing = false;
 };

@@ -53,6 +53,7 @@ private slots:
     void from95TheCaptionStaysAndTurnsBlack();
     void doneAtAndAboveAHundred();
     void eventsSetFlagsAndWriteLines();
+    void logLinesKeepTheirPaceWhileTimersRun();
 };
 
 void TestProgressBar::createBuildsTheNamedParts() {
@@ -188,6 +189,26 @@ void TestProgressBar::eventsSetFlagsAndWriteLines() {
     QCOMPARE(folder.logTexts("transact.log"),
              QStringList({"220 Service ready", "FTP Disconnected"}));
     QCOMPARE(folder.logTexts("debugFTP.log"), QStringList({"220 Service ready"}));
+}
+
+// A login's burst of protocol lines: each waits its quarter second, and the window's timers (the
+// keep-alive) run meanwhile.
+void TestProgressBar::logLinesKeepTheirPaceWhileTimersRun() {
+    TempProgramFolder folder;
+    TransferDisplay d;
+    d.handler.setLogTextDelay(FtpEventHandler::DefaultLogTextDelayMs);
+    int ticks = 0;
+    QTimer pulse;
+    QObject::connect(&pulse, &QTimer::timeout, [&ticks] { ++ticks; });
+    pulse.start(100);
+    QElapsedTimer took;
+    took.start();
+    const QStringList lines{"USER store", "331 Password required", "PASS ****", "230 Logged in"};
+    for (const QString& line : lines)
+        d.handler.onFtpLogText(line);
+    QVERIFY(took.elapsed() >= 4 * FtpEventHandler::DefaultLogTextDelayMs);
+    QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
+    QCOMPARE(folder.logTexts("transact.log"), lines);
 }
 
 QTEST_MAIN(TestProgressBar)
