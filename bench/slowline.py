@@ -17,6 +17,7 @@ As root. Logs of every night stay in the work folder (printed at the end).
 """
 
 import argparse
+import atexit
 import datetime
 import json
 import os
@@ -313,6 +314,12 @@ class Night:
         log = LogFollower(os.path.join(store, LOG[self.client]))
         arguments = ["-log"] if self.client == "vanelet" else []
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+        probe = None
+        if self.client == "skyvane" and self.args.xvfb:
+            # On a display of its own, where a probe checks that the window repaints.
+            env.update(QT_QPA_PLATFORM="xcb", DISPLAY=self.args.xvfb)
+            probe = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "repaintprobe.py"),
+                                      self.args.xvfb, os.path.join(self.work, "repaint.log")])
         line_seconds = self.line_seconds(os.path.getsize(self.folders["pack"]),
                                          self.folders["ret_kb"] * 1024)
         limit = max(1800, 6 * line_seconds + (self.profile.get("outage") or 0))
@@ -334,6 +341,9 @@ class Night:
             if client.poll() is None:
                 client.kill()
                 client.wait()
+            if probe:
+                probe.kill()
+                probe.wait()
         finished = time.time()
         time.sleep(1)
         log.stop(os.path.join(self.work, "client.log"))
@@ -547,6 +557,9 @@ def main():
     # The stores' Windows sends with CUBIC, as Debian does; BBR (this machine's default) keeps
     # a bottleneck's queue nearly empty and would hide what a deep queue does.
     parser.add_argument("--congestion", default="cubic", help="TCP congestion control")
+    parser.add_argument("--xvfb", default=None, metavar="DISPLAY",
+                        help="skyvane on this Xvfb display (started here), with bench/"
+                             "repaintprobe.py writing repaint.log beside each night's logs")
     args = parser.parse_args()
     if os.geteuid() != 0:
         sys.exit("slowline.py runs as root (network namespaces)")
@@ -562,6 +575,11 @@ def main():
     print("work folder %s; load average %s" % (args.work, open("/proc/loadavg").read().strip()),
           flush=True)
     allow_congestion(args.congestion)
+    if args.xvfb:
+        xvfb = subprocess.Popen(["Xvfb", args.xvfb, "-screen", "0", "1024x768x24", "-nolisten",
+                                 "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        atexit.register(xvfb.terminate)
+        time.sleep(2)
     results = []
     for name in args.profiles.split(","):
         for client in args.clients.split(","):

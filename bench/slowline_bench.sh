@@ -17,7 +17,9 @@
 # (bench/slowline.py describes each); SCALE multiplies the pack sizes; WORK is the folder for
 # the logs (default /tmp/skyvane-slowline-...). BUILD_DIR as in bench/common.sh; with
 # BENCH_BUILT=1 the clients already built there are used as they are, and SESSIONSERVER names
-# a session server of its own (one that knows --address).
+# a session server of its own (one that knows --address). XVFB=:N runs skyvane on an Xvfb display
+# of that number instead of offscreen, where bench/repaintprobe.py checks every 2 s that its
+# window repaints (repaint.log in each night's folder).
 set -euo pipefail
 
 # shellcheck source=bench/common.sh
@@ -28,6 +30,7 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 [ "${BENCH_BUILT:-}" = 1 ] || bash "$BENCH_ROOT/scripts/install-deps.sh" >/dev/null
 bench_install python3-pyftpdlib iproute2
+[ -z "${XVFB:-}" ] || bench_install xvfb python3-xlib
 bench_build vanelet skyvane svGetData sessionserver
 
 args=(--bin "$BUILD_DIR/bin" --scale "${SCALE:-1}")
@@ -35,4 +38,5 @@ args=(--bin "$BUILD_DIR/bin" --scale "${SCALE:-1}")
 [ -z "${CLIENTS:-}" ] || args+=(--clients "$CLIENTS")
 [ -z "${WORK:-}" ] || args+=(--work "$WORK")
 [ -z "${SESSIONSERVER:-}" ] || args+=(--sessionserver "$SESSIONSERVER")
+[ -z "${XVFB:-}" ] || args+=(--xvfb "$XVFB")
 exec /usr/bin/python3 "$BENCH_ROOT/bench/slowline.py" "${args[@]}"
