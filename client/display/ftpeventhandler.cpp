@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLabel>
 #include <QPointer>
 #include <QThread>
@@ -59,17 +60,15 @@ void FtpEventHandler::onFtpTransferStatus(qint64 total, qint64 transferred, qint
 void FtpEventHandler::onFtpLogText(const QString& text) {
     // The log lines come at a readable pace. The wait lets window events run, as every wait of
     // a transfer does: a login's dozen lines would otherwise hold back keep-alives and repaints
-    // for seconds.
-    if (m_logTextDelayMs > 0) {
-        const QPointer<FtpEventHandler> self(this);
-        QElapsedTimer waited;
-        waited.start();
-        while (waited.elapsed() < m_logTextDelayMs) {
-            QThread::msleep(10);
-            QCoreApplication::processEvents();
-        }
-        if (!self)
-            return;
+    // for seconds. Clicks wait: a question opened from here would hold every FTP event behind it.
+    // The window (and this handler with it) may close meanwhile; the line is still logged.
+    const int delay = m_logTextDelayMs;
+    const QPointer<FtpEventHandler> self(this);
+    QElapsedTimer waited;
+    waited.start();
+    while (self && waited.elapsed() < delay) {
+        QThread::msleep(10);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
     WriteStatus(text);
     WriteFtpDebug(text);

@@ -209,6 +209,13 @@ void TestProgressBar::logLinesKeepTheirPaceWhileTimersRun() {
     QVERIFY(took.elapsed() >= 4 * FtpEventHandler::DefaultLogTextDelayMs);
     QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
     QCOMPARE(folder.logTexts("transact.log"), lines);
+
+    // The window, and the handler with it, goes during a pause: the line is still logged.
+    auto* closing = new FtpEventHandler(nullptr, nullptr, nullptr, nullptr);
+    closing->setLogTextDelay(FtpEventHandler::DefaultLogTextDelayMs);
+    QTimer::singleShot(50, [closing] { delete closing; });
+    closing->onFtpLogText(QStringLiteral("221 Goodbye"));
+    QCOMPARE(folder.logTexts("transact.log").last(), QStringLiteral("221 Goodbye"));
 }
 
 QTEST_MAIN(TestProgressBar)
