@@ -66,6 +66,10 @@ void FtpServerFixture::setHoldFinalReplyMs(int ms) {
     m_holdFinalReplyMs = ms;
 }
 
+void FtpServerFixture::setReadLimit(int bytesPerSecond) {
+    m_readLimit = bytesPerSecond;
+}
+
 void FtpServerFixture::setEagerEpsv(bool eager) {
     m_eagerEpsv = eager;
 }
@@ -127,6 +131,8 @@ bool FtpServerFixture::start() {
         config.insert(QStringLiteral("stallUpload"), m_stallUploadAfter);
     if (m_holdFinalReplyMs > 0)
         config.insert(QStringLiteral("holdFinalReply"), m_holdFinalReplyMs / 1000.0);
+    if (m_readLimit > 0)
+        config.insert(QStringLiteral("readLimit"), m_readLimit);
     if (m_tls != Tls::Off)
         config.insert(
             QStringLiteral("tls"),

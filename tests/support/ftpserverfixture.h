@@ -44,6 +44,8 @@ public:
     void setStallUploadAfter(qint64 bytes);
     // The reply that ends a transfer (226) comes this long after its end.
     void setHoldFinalReplyMs(int ms);
+    // Uploads are read at this many bytes a second (plain FTP only).
+    void setReadLimit(int bytesPerSecond);
     // The EPSV reply travels in one write with the reply to the CWD before it.
     void setEagerEpsv(bool eager);
     // After this many bytes of a transfer the server sends reply and drops the data connection
@@ -96,6 +98,7 @@ private:
     qint64 m_stallDownloadAfter = -1;
     qint64 m_stallUploadAfter = -1;
     int m_holdFinalReplyMs = 0;
+    int m_readLimit = 0;
     bool m_eagerEpsv = false;
     qint64 m_cutAfter = -1;
     QString m_cutReply;
