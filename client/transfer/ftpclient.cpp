@@ -685,9 +685,13 @@ void FtpClient::logProtocol(void* easy, bool outgoing, const char* data, size_t 
         // These lines reach transact.log, which travels to the central office.
         if (outgoing && line.startsWith(QLatin1String("PASS"), Qt::CaseInsensitive))
             line = QStringLiteral("PASS ****");
-        if (outgoing && m_op)
+        if (outgoing && m_op) {
             m_op->lastCommand = line;
-        else if (m_op)
+            // Setting up an active data connection leaves a harmless message in libcurl's
+            // buffer, which keeps only its first: a failure after PORT must not be told by it.
+            if (line.startsWith(QLatin1String("PORT")) || line.startsWith(QLatin1String("EPRT")))
+                m_op->errorBuffer[0] = '\0';
+        } else if (m_op)
             noteReply(*m_op, line);
         if (!outgoing && m_op && m_op->login.tls && line.startsWith(QLatin1String("234")))
             m_op->tlsHandshakeDue = true;

@@ -21,6 +21,23 @@ void setLoginValues(TransferHost& host) {
     ftp.setPort(21);
 }
 
+// Failures a data connection of the other kind cannot mend.
+bool activeModeMayHelp(int error) {
+    switch (error) {
+    case FtpClient::ErrorReadLocal:
+    case FtpClient::ErrorWriteLocal:
+    case FtpClient::ErrorAborted:
+    case FtpClient::ErrorLoginDenied:
+    case FtpClient::ErrorCertificate:
+    case FtpClient::ErrorTlsRefused:
+    case FtpClient::ErrorCaFile:
+    case FtpClient::ErrorUrlMalformat:
+        return false;
+    default:
+        return true;
+    }
+}
+
 int transfer(TransferHost& host, const std::function<int()>& call) {
     FtpClient& ftp = host.ftp();
     if (!host.variant().passiveFallback) {
@@ -32,7 +49,7 @@ int transfer(TransferHost& host, const std::function<int()>& call) {
     // The second try is for a passive data connection that never came (refused, or blocked on
     // the way). Once the server has begun taking the file, a second try would send it again
     // from its first byte; the first try's failure is the one to report.
-    if (error == 0 || ftp.transferStarted())
+    if (error == 0 || ftp.transferStarted() || !activeModeMayHelp(error))
         return error;
     host.writeStatus(QStringLiteral("Passive mode failed, trying active mode: ") +
                      ftp.errorDescription());
