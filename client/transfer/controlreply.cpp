@@ -107,8 +107,6 @@ QString peek(void* curlHandle, qintptr socket, bool tls, int ms) {
 }
 
 bool waiting(void* curlHandle, qintptr socket, bool tls) {
-    if (tls && !TlsPlatform::canPeek())
-        return waitReadable(socket, 0);
     QByteArray received;
     const bool open =
         tls ? TlsPlatform::peekReceived(curlHandle, socket, received) : peekPlain(socket, received);

@@ -21,8 +21,8 @@ bool isListening(qintptr socket);
 QString peek(void* curlHandle, qintptr socket, bool tls, int ms);
 
 // Whether a whole reply, or the end of the connection, waits on the control connection of a
-// libcurl easy handle, so that libcurl reading it now would not wait. With Schannel, where
-// nothing can be looked at, any bytes that came count: nothing else is due there meanwhile.
+// libcurl easy handle, so that libcurl reading it now would not wait. Over TLS only where the
+// TLS library can be read beside libcurl (not Schannel, where libcurl ends the upload itself).
 bool waiting(void* curlHandle, qintptr socket, bool tls);
 
 } // namespace ControlReply
