@@ -130,8 +130,14 @@ struct FtpCurlGlue {
         // The file's end (libcurl is not told its size, so it asks beyond it) is held back
         // until the server's reply is there: TransferEnd.
         const qint64 left = op->total - op->source.pos();
-        if (left <= 0)
-            return op->end.holdUpload() ? CURL_READFUNC_PAUSE : 0;
+        if (left <= 0) {
+            const bool held = op->end.pending();
+            if (!op->end.holdUpload())
+                return 0;
+            if (!held)
+                static_cast<FtpClient*>(client)->checkEndSoon();
+            return CURL_READFUNC_PAUSE;
+        }
         const qint64 got = op->source.read(buffer, qMin(left, qint64(size * count)));
         return got < 0 ? CURL_READFUNC_ABORT : size_t(got);
     }
@@ -544,7 +550,18 @@ void FtpClient::periodicCheck() {
         checkFinished();
         noteStatus();
     }
+    // A held end is looked at again soon, then less and less often: on a fast line the
+    // server's reply follows within a millisecond or two, on a slow one it may take minutes.
+    if (m_op && m_op->end.pending())
+        m_pollTimer->setInterval(m_endCheckMs = qBound(1, m_endCheckMs * 2, PollIntervalMs));
+    else if (m_pollTimer->interval() != PollIntervalMs && m_pollTimer->isActive())
+        m_pollTimer->setInterval(PollIntervalMs);
     flushEvents();
+}
+
+void FtpClient::checkEndSoon() {
+    m_endCheckMs = 0;
+    m_pollTimer->start(0);
 }
 
 void FtpClient::checkFinished() {
@@ -581,6 +598,7 @@ QString FtpClient::failureDescription(const Operation& op, int code) {
 void FtpClient::finishOperation(int code, const QString& description, bool dropConnection) {
     std::unique_ptr<Operation> op = std::move(m_op);
     m_pollTimer->stop();
+    m_pollTimer->setInterval(PollIntervalMs);
     QString text = description;
     if (op->kind == Kind::Download) {
         if (code == 0 && !op->target.commit()) {

@@ -144,6 +144,7 @@ private:
     static bool transferComplete(const Operation& op);
     // The end held back from libcurl (TransferEnd): true when libcurl may go on.
     bool transferEndMayGo(Operation& op);
+    void checkEndSoon();
     qintptr controlSocket(const Operation& op) const;
     static void* dataTlsObject(const Operation& op);
     void noteAcknowledged(Operation& op);
@@ -216,6 +217,7 @@ private:
     QList<qintptr> m_sockets; // libcurl's sockets, some perhaps closed without telling us
     QTimer* m_curlTimer;
     QTimer* m_pollTimer;
+    int m_endCheckMs = 0; // how soon a held upload end is looked at again
     std::unique_ptr<Operation> m_op;
     QEventLoop* m_loop = nullptr;
     int m_curlDepth = 0;
