@@ -718,12 +718,8 @@ void FtpClient::logProtocol(void* easy, bool outgoing, const char* data, size_t 
 }
 
 void FtpClient::noteReply(Operation& op, const QString& line) {
-    if (line.startsWith(QLatin1String("150")) || line.startsWith(QLatin1String("125"))) {
+    if (line.startsWith(QLatin1String("150")) || line.startsWith(QLatin1String("125")))
         op.transferStarted = true;
-        // libcurl keeps only its first message, and in active mode that is a harmless one from
-        // setting up the data connection: a failure from here on must not be told by it.
-        op.errorBuffer[0] = '\0';
-    }
     if (line.startsWith(QLatin1Char('4')) || line.startsWith(QLatin1Char('5')))
         op.errorReply = line;
     else if (line.size() > 3 && line.at(3) == QLatin1Char(' ')) // a later reply went well
